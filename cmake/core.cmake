@@ -1,0 +1,10 @@
+# The core and the robot side: the same targets in both builds.
+
+add_library(velmora_logger STATIC src/logger.cpp)
+target_include_directories(velmora_logger PUBLIC
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:include>)
+target_link_libraries(velmora_logger PUBLIC spdlog::spdlog fmt::fmt PkgConfig::SYSTEMD)
+
+add_subdirectory(robot_services)
+
+velmora_add_test(test_logger SOURCES test/test_logger.cpp LIBS velmora_logger)
