@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -18,13 +17,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spdlog/details/log_msg.h>
-#include <spdlog/sinks/base_sink.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/sinks/systemd_sink.h>
 #include <spdlog/spdlog.h>
 
 #include "velmora/logger.hpp"
+#include "velmora/testing/log_capture.hpp"
 
 namespace
 {
@@ -90,31 +88,6 @@ std::vector<std::string> splitLines(const std::string & text)
   }
   return lines;
 }
-
-// Keeps what spdlog hands to its sinks, to look at levels and source locations.
-class CaptureSink : public spdlog::sinks::base_sink<std::mutex>
-{
-public:
-  struct Entry
-  {
-    spdlog::level::level_enum level;
-    std::string payload;
-    std::string file;
-    int line;
-    std::string function;
-  };
-
-  std::vector<Entry> entries;
-
-protected:
-  void sink_it_(const spdlog::details::log_msg & message) override
-  {
-    entries.push_back(
-      {message.level, std::string(message.payload.data(), message.payload.size()),
-        message.source.filename, message.source.line, message.source.funcname});
-  }
-  void flush_() override {}
-};
 
 void logThreeLevels()
 {
@@ -231,14 +204,18 @@ TEST(LoggerNumbering, StatementsWithoutSinksAreStillCounted)
     {"false", "false", "info"}, [] {
       VLOG_INFO("nowhere");
       VLOG_WARN("nowhere");
-      auto capture = std::make_shared<CaptureSink>();
-      velmora::Logger::Instance("spdlog").spdlogLogger()->sinks().push_back(capture);
-      VLOG_ERROR("captured");
-      for (const auto & entry : capture->entries) {
-        std::printf("%s\n", entry.payload.c_str());
+      {
+        velmora::testing::LogCapture capture;
+        VLOG_ERROR("captured");
+        for (const auto & statement : capture.statements()) {
+          std::printf("%s\n", statement.text.c_str());
+        }
       }
+      std::printf(
+        "sinks after the capture: %zu\n",
+        velmora::Logger::Instance("spdlog").spdlogLogger()->sinks().size());
     });
-  EXPECT_EQ(output, "  3 [ERROR] captured\n");
+  EXPECT_EQ(output, "  3 [ERROR] captured\nsinks after the capture: 0\n");
 }
 
 TEST(LoggerNumbering, ConcurrentStatementsGetDistinctConsecutiveNumbers)
@@ -285,13 +262,12 @@ TEST(LoggerStatement, PassesLevelAndSourceLocationToSpdlog)
   const std::vector<std::string> lines = splitLines(
     runInChild(
       {"false", "false", "info"}, [] {
-        auto capture = std::make_shared<CaptureSink>();
-        velmora::Logger::Instance("spdlog").spdlogLogger()->sinks().push_back(capture);
+        velmora::testing::LogCapture capture;
         statementSite();
-        for (const auto & entry : capture->entries) {
+        for (const auto & statement : capture.statements()) {
           std::printf(
-            "%d|%s|%s|%d|%s\n", static_cast<int>(entry.level), entry.payload.c_str(),
-            entry.file.c_str(), entry.line, entry.function.c_str());
+            "%d|%s|%s|%d|%s\n", static_cast<int>(statement.level), statement.text.c_str(),
+            statement.file.c_str(), statement.line, statement.function.c_str());
         }
         std::printf("%d\n", g_statement_line);
       }));
