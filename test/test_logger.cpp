@@ -241,7 +241,8 @@ TEST(LoggerNumbering, ConcurrentStatementsGetDistinctConsecutiveNumbers)
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kPerThread));
   std::set<int> numbers;
   for (const std::string & line : lines) {
-    ASSERT_THAT(line, ::testing::MatchesRegex("[ 0-9]{3} \\[INFO\\] thread [0-3] statement [0-9]+"));
+    ASSERT_THAT(
+      line, ::testing::MatchesRegex("[ 0-9]{3} \\[INFO\\] thread [0-3] statement [0-9]+"));
     numbers.insert(std::stoi(line.substr(0, 3)));
   }
   ASSERT_EQ(numbers.size(), lines.size());
