@@ -12,8 +12,6 @@ set(VELMORA_ROS_MESSAGE_PACKAGES
   builtin_interfaces std_msgs geometry_msgs nav_msgs nav_2d_msgs dwb_msgs rcl_interfaces
   lifecycle_msgs action_msgs velmora_protocol velmora_nav2_protocol)
 
-find_package(yaml-cpp REQUIRED)
-find_package(Threads REQUIRED)
 foreach(package IN LISTS VELMORA_ROS_PACKAGES VELMORA_ROS_MESSAGE_PACKAGES)
   find_package(${package} REQUIRED)
 endforeach()
