@@ -64,17 +64,22 @@ public:
       options);
   }
 
-  // Ends the running goal and joins the worker before any member the worker uses goes away: the
-  // execute callback sees the server inactive at its next query and returns, and the worker then
-  // gives whatever goal is left its final status.
-  ~VelmoraSimpleActionServer()
+  ~VelmoraSimpleActionServer() {shutdown();}
+
+  // Stops serving: refuses new goals, lets the execute callback see the server inactive at its
+  // next query, and joins the worker, which gives whatever goal is left its final status. Runs
+  // before any member the worker uses goes away; calling it again does nothing.
+  void shutdown()
   {
+    std::unique_ptr<ThreadPool> pool;
     {
       std::lock_guard<std::recursive_mutex> lock(update_mutex_);
       server_active_ = false;
       stop_execution_ = true;
+      pool = std::move(thread_pool_);
     }
-    thread_pool_.reset();
+    // Joined outside the lock: the worker takes it to finish its pass.
+    pool.reset();
   }
 
   VelmoraSimpleActionServer(const VelmoraSimpleActionServer &) = delete;
@@ -122,6 +127,13 @@ public:
       }
       pending_handle_ = handle;
       preempt_requested_ = true;
+      return;
+    }
+
+    if (!thread_pool_) {
+      // Accepted just before shutdown(): nobody is left to run it.
+      auto orphan = handle;
+      terminate(orphan);
       return;
     }
 
@@ -333,8 +345,8 @@ protected:
       msg.c_str());
   }
 
-  // Destroyed explicitly first in the destructor (it joins the worker); declared first so that
-  // it exists before anything that may hand it work.
+  // Released by shutdown(), which joins the worker; declared first so that it exists before
+  // anything may hand it work.
   std::unique_ptr<ThreadPool> thread_pool_;
   rclcpp::node_interfaces::NodeBaseInterface::SharedPtr node_base_interface_;
   rclcpp::node_interfaces::NodeClockInterface::SharedPtr node_clock_interface_;
