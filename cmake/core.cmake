@@ -5,13 +5,33 @@ target_include_directories(velmora_logger PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:include>)
 target_link_libraries(velmora_logger PUBLIC spdlog::spdlog fmt::fmt PkgConfig::SYSTEMD)
 
-add_subdirectory(robot_services)
-
-velmora_add_test(test_logger SOURCES test/test_logger.cpp LIBS velmora_logger)
-
 add_library(velmora_nav2_base_class STATIC src/thread_pool.cpp)
-target_include_directories(velmora_nav2_base_class PUBLIC
-  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:include>)
 target_link_libraries(velmora_nav2_base_class PUBLIC velmora_logger Threads::Threads)
 
+add_subdirectory(robot_services)
+
+# The controller server library: every source under src/ but the two small libraries above.
+file(GLOB core_sources CONFIGURE_DEPENDS src/*.cpp src/goal_check/*.cpp)
+list(REMOVE_ITEM core_sources
+  ${PROJECT_SOURCE_DIR}/src/logger.cpp ${PROJECT_SOURCE_DIR}/src/thread_pool.cpp)
+if(core_sources)
+add_library(velmora_nav2_controller_core SHARED ${core_sources})
+target_link_libraries(velmora_nav2_controller_core PUBLIC
+  velmora_logger velmora_nav2_base_class
+  rclcpp rclcpp_lifecycle rclcpp_action tf2 tf2_ros tf2_geometry_msgs
+  pluginlib nav2_util nav2_core nav2_costmap_2d nav_2d_utils ros_lite_msgs
+  velmora_communicator velmora_nav2_gridmap velmora_collision velmora_base_robot)
+endif()
+
+# One suite per file under test/; the two small libraries are tested on their own.
+velmora_add_test(test_logger SOURCES test/test_logger.cpp LIBS velmora_logger)
 velmora_add_test(test_thread_pool SOURCES test/test_thread_pool.cpp LIBS velmora_nav2_base_class)
+file(GLOB core_tests CONFIGURE_DEPENDS test/test_*.cpp)
+list(REMOVE_ITEM core_tests
+  ${PROJECT_SOURCE_DIR}/test/test_logger.cpp ${PROJECT_SOURCE_DIR}/test/test_thread_pool.cpp)
+foreach(test_source IN LISTS core_tests)
+  get_filename_component(test_name ${test_source} NAME_WE)
+  velmora_add_test(${test_name} SOURCES ${test_source}
+    LIBS velmora_nav2_controller_core velmora_sim_robot)
+  target_include_directories(${test_name} PRIVATE ${PROJECT_SOURCE_DIR}/test)
+endforeach()
