@@ -1,0 +1,29 @@
+#ifndef RCLCPP__EXECUTORS__SINGLE_THREADED_EXECUTOR_HPP_
+#define RCLCPP__EXECUTORS__SINGLE_THREADED_EXECUTOR_HPP_
+
+#include "rclcpp/executor.hpp"
+#include "rclcpp/macros.hpp"
+
+namespace rclcpp
+{
+namespace executors
+{
+
+class SingleThreadedExecutor : public rclcpp::Executor
+{
+public:
+  RCLCPP_SMART_PTR_DEFINITIONS(SingleThreadedExecutor)
+
+  explicit SingleThreadedExecutor(
+    const rclcpp::ExecutorOptions & options = rclcpp::ExecutorOptions());
+  virtual ~SingleThreadedExecutor();
+
+  // Runs callbacks until rclcpp::ok() is false or cancel() is called. Throws
+  // std::runtime_error("spin() called while already spinning").
+  void spin() override;
+};
+
+}  // namespace executors
+}  // namespace rclcpp
+
+#endif  // RCLCPP__EXECUTORS__SINGLE_THREADED_EXECUTOR_HPP_

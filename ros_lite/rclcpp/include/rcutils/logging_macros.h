@@ -1,0 +1,155 @@
+#ifndef RCUTILS__LOGGING_MACROS_H_
+#define RCUTILS__LOGGING_MACROS_H_
+
+#include <atomic>
+
+#include "rcutils/logging.h"
+
+#define RCUTILS_LOG_COND_NAMED(severity, condition_before, condition_after, name, ...) \
+  do { \
+    if (rcutils_logging_logger_is_enabled_for(name, severity)) { \
+      condition_before \
+      static const rcutils_log_location_t __rcutils_logging_location = { \
+        __func__, __FILE__, __LINE__}; \
+      rcutils_log(&__rcutils_logging_location, severity, name, __VA_ARGS__); \
+      condition_after \
+    } \
+  } while (0)
+
+#define RCUTILS_LOG_CONDITION_EMPTY
+#define RCUTILS_LOG_CONDITION_ONCE_BEFORE \
+  { \
+    static std::atomic_bool __rcutils_logging_once{false}; \
+    if (!__rcutils_logging_once.exchange(true)) {
+#define RCUTILS_LOG_CONDITION_ONCE_AFTER } }
+#define RCUTILS_LOG_CONDITION_EXPRESSION_BEFORE(expression) if (expression) {
+#define RCUTILS_LOG_CONDITION_EXPRESSION_AFTER }
+#define RCUTILS_LOG_CONDITION_FUNCTION_BEFORE(function) if ((*function)()) {
+#define RCUTILS_LOG_CONDITION_FUNCTION_AFTER }
+#define RCUTILS_LOG_CONDITION_SKIPFIRST_BEFORE \
+  { \
+    static std::atomic_bool __rcutils_logging_first{true}; \
+    if (!__rcutils_logging_first.exchange(false)) {
+#define RCUTILS_LOG_CONDITION_SKIPFIRST_AFTER } }
+// The time source writes the current time (ns) and returns RCUTILS_RET_OK.
+#define RCUTILS_LOG_CONDITION_THROTTLE_BEFORE(get_time_point_value, duration) \
+  { \
+    static std::atomic<rcutils_time_point_value_t> __rcutils_logging_last_logged{0}; \
+    rcutils_time_point_value_t __rcutils_logging_now = 0; \
+    bool __rcutils_logging_condition = true; \
+    if (get_time_point_value(&__rcutils_logging_now) == RCUTILS_RET_OK) { \
+      __rcutils_logging_condition = __rcutils_logging_now >= \
+        __rcutils_logging_last_logged.load() + RCUTILS_MS_TO_NS(duration); \
+    } \
+    if (__rcutils_logging_condition) {
+#define RCUTILS_LOG_CONDITION_THROTTLE_AFTER \
+      __rcutils_logging_last_logged = __rcutils_logging_now; \
+    } \
+  }
+
+#define RCUTILS_LOG_DEBUG(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_DEBUG, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    "", __VA_ARGS__)
+#define RCUTILS_LOG_DEBUG_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_DEBUG, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    name, __VA_ARGS__)
+#define RCUTILS_LOG_DEBUG_ONCE(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_DEBUG, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, "", __VA_ARGS__)
+#define RCUTILS_LOG_DEBUG_ONCE_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_DEBUG, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, name, __VA_ARGS__)
+#define RCUTILS_LOG_DEBUG_EXPRESSION_NAMED(expression, name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_DEBUG, RCUTILS_LOG_CONDITION_EXPRESSION_BEFORE(expression), \
+    RCUTILS_LOG_CONDITION_EXPRESSION_AFTER, name, __VA_ARGS__)
+
+#define RCUTILS_LOG_INFO(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_INFO, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    "", __VA_ARGS__)
+#define RCUTILS_LOG_INFO_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_INFO, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    name, __VA_ARGS__)
+#define RCUTILS_LOG_INFO_ONCE(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_INFO, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, "", __VA_ARGS__)
+#define RCUTILS_LOG_INFO_ONCE_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_INFO, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, name, __VA_ARGS__)
+#define RCUTILS_LOG_INFO_EXPRESSION_NAMED(expression, name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_INFO, RCUTILS_LOG_CONDITION_EXPRESSION_BEFORE(expression), \
+    RCUTILS_LOG_CONDITION_EXPRESSION_AFTER, name, __VA_ARGS__)
+
+#define RCUTILS_LOG_WARN(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_WARN, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    "", __VA_ARGS__)
+#define RCUTILS_LOG_WARN_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_WARN, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    name, __VA_ARGS__)
+#define RCUTILS_LOG_WARN_ONCE(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_WARN, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, "", __VA_ARGS__)
+#define RCUTILS_LOG_WARN_ONCE_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_WARN, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, name, __VA_ARGS__)
+#define RCUTILS_LOG_WARN_EXPRESSION_NAMED(expression, name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_WARN, RCUTILS_LOG_CONDITION_EXPRESSION_BEFORE(expression), \
+    RCUTILS_LOG_CONDITION_EXPRESSION_AFTER, name, __VA_ARGS__)
+
+#define RCUTILS_LOG_ERROR(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_ERROR, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    "", __VA_ARGS__)
+#define RCUTILS_LOG_ERROR_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_ERROR, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    name, __VA_ARGS__)
+#define RCUTILS_LOG_ERROR_ONCE(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_ERROR, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, "", __VA_ARGS__)
+#define RCUTILS_LOG_ERROR_ONCE_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_ERROR, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, name, __VA_ARGS__)
+#define RCUTILS_LOG_ERROR_EXPRESSION_NAMED(expression, name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_ERROR, RCUTILS_LOG_CONDITION_EXPRESSION_BEFORE(expression), \
+    RCUTILS_LOG_CONDITION_EXPRESSION_AFTER, name, __VA_ARGS__)
+
+#define RCUTILS_LOG_FATAL(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_FATAL, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    "", __VA_ARGS__)
+#define RCUTILS_LOG_FATAL_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_FATAL, RCUTILS_LOG_CONDITION_EMPTY, RCUTILS_LOG_CONDITION_EMPTY, \
+    name, __VA_ARGS__)
+#define RCUTILS_LOG_FATAL_ONCE(...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_FATAL, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, "", __VA_ARGS__)
+#define RCUTILS_LOG_FATAL_ONCE_NAMED(name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_FATAL, RCUTILS_LOG_CONDITION_ONCE_BEFORE, \
+    RCUTILS_LOG_CONDITION_ONCE_AFTER, name, __VA_ARGS__)
+#define RCUTILS_LOG_FATAL_EXPRESSION_NAMED(expression, name, ...) \
+  RCUTILS_LOG_COND_NAMED( \
+    RCUTILS_LOG_SEVERITY_FATAL, RCUTILS_LOG_CONDITION_EXPRESSION_BEFORE(expression), \
+    RCUTILS_LOG_CONDITION_EXPRESSION_AFTER, name, __VA_ARGS__)
+
+#endif  // RCUTILS__LOGGING_MACROS_H_
