@@ -1,0 +1,15 @@
+#include "pluginlib/class_list_macros.hpp"
+#include "pluginlib_test_shapes.hpp"
+
+namespace pluginlib_test
+{
+
+class Hexagon : public Shape
+{
+public:
+  std::string name() const override {return "hexagon";}
+};
+
+}  // namespace pluginlib_test
+
+PLUGINLIB_EXPORT_CLASS(pluginlib_test::Hexagon, pluginlib_test::Shape)
