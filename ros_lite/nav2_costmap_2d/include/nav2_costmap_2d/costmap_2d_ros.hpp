@@ -1,0 +1,137 @@
+#ifndef NAV2_COSTMAP_2D__COSTMAP_2D_ROS_HPP_
+#define NAV2_COSTMAP_2D__COSTMAP_2D_ROS_HPP_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "geometry_msgs/msg/point.hpp"
+#include "geometry_msgs/msg/polygon.hpp"
+#include "geometry_msgs/msg/polygon_stamped.hpp"
+#include "geometry_msgs/msg/pose_stamped.hpp"
+#include "nav2_costmap_2d/cost_values.hpp"
+#include "nav2_costmap_2d/costmap_2d.hpp"
+#include "nav2_costmap_2d/footprint.hpp"
+#include "nav2_costmap_2d/inflation_layer.hpp"
+#include "nav2_costmap_2d/layered_costmap.hpp"
+#include "nav2_util/lifecycle_node.hpp"
+#include "nav2_util/robot_utils.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "tf2/utils.h"
+#include "tf2_geometry_msgs/tf2_geometry_msgs.hpp"
+#include "tf2_ros/buffer.h"
+#include "tf2_ros/transform_listener.h"
+
+namespace nav2_costmap_2d
+{
+
+// A costmap as a lifecycle node: robot frames, footprint, tf and the layered costmap.
+//
+// Parameters (declared at construction, read on configure), as Nav2 names them:
+//   global_frame ("map"), robot_base_frame ("base_link"), transform_tolerance (0.3 s),
+//   footprint ("[]": use robot_radius), robot_radius (0.1), footprint_padding (0.01),
+//   track_unknown_space (false), rolling_window (false), width / height (5 m),
+//   resolution (0.1), origin_x / origin_y (0.0): the master grid until a static map arrives,
+//   inflation_layer.inflation_radius (0.55), inflation_layer.cost_scaling_factor (10.0).
+// Nav2 loads its layers as plugins listed in "plugins"; the stand-in has a fixed static map +
+// inflation stack, so the inflation parameters are declared up front under the name Nav2
+// configurations give that layer.
+class Costmap2DROS : public nav2_util::LifecycleNode
+{
+public:
+  Costmap2DROS(const rclcpp::NodeOptions & options = rclcpp::NodeOptions());
+  explicit Costmap2DROS(const std::string & name);
+  explicit Costmap2DROS(
+    const std::string & name, const std::string & parent_namespace,
+    const std::string & local_namespace);
+  ~Costmap2DROS();
+
+  nav2_util::CallbackReturn on_configure(const rclcpp_lifecycle::State & state) override;
+  nav2_util::CallbackReturn on_activate(const rclcpp_lifecycle::State & state) override;
+  nav2_util::CallbackReturn on_deactivate(const rclcpp_lifecycle::State & state) override;
+  nav2_util::CallbackReturn on_cleanup(const rclcpp_lifecycle::State & state) override;
+  nav2_util::CallbackReturn on_shutdown(const rclcpp_lifecycle::State & state) override;
+  void on_rcl_preshutdown() override;
+
+  // start/stop (de)activate the map updates; pause/resume suspend them.
+  void start();
+  void stop();
+  void pause();
+  void resume();
+
+  // Rebuilds the costmap at the current robot pose (rolling windows move along); skipped while
+  // stopped or paused or when the robot pose is unavailable.
+  void updateMap();
+  // Rebuilds every layer from its source data.
+  void resetLayers();
+  bool isCurrent() {return layered_costmap_ && layered_costmap_->isCurrent();}
+
+  bool getRobotPose(geometry_msgs::msg::PoseStamped & global_pose);
+  bool transformPoseToGlobalFrame(
+    const geometry_msgs::msg::PoseStamped & input_pose,
+    geometry_msgs::msg::PoseStamped & transformed_pose);
+
+  std::string getName() const {return name_;}
+  double getTransformTolerance() const {return transform_tolerance_;}
+  // Owned by the layered costmap; valid from configure to cleanup.
+  Costmap2D * getCostmap() {return layered_costmap_ ? layered_costmap_->getCostmap() : nullptr;}
+  std::string getGlobalFrameID() {return global_frame_;}
+  std::string getBaseFrameID() {return robot_base_frame_;}
+  LayeredCostmap * getLayeredCostmap() {return layered_costmap_.get();}
+
+  geometry_msgs::msg::Polygon getRobotFootprintPolygon() {return toPolygon(padded_footprint_);}
+  std::vector<geometry_msgs::msg::Point> getRobotFootprint() {return padded_footprint_;}
+  std::vector<geometry_msgs::msg::Point> getUnpaddedRobotFootprint() {return unpadded_footprint_;}
+  // The padded footprint at the current robot pose in the global frame; untouched when the pose
+  // is unavailable.
+  void getOrientedFootprint(std::vector<geometry_msgs::msg::Point> & oriented_footprint);
+  // Takes an unpadded footprint; the padding parameter is applied to it.
+  void setRobotFootprint(const std::vector<geometry_msgs::msg::Point> & points);
+  void setRobotFootprintPolygon(const geometry_msgs::msg::Polygon::SharedPtr footprint);
+
+  std::shared_ptr<tf2_ros::Buffer> getTfBuffer() {return tf_buffer_;}
+  bool getUseRadius() {return use_radius_;}
+  double getRobotRadius() {return robot_radius_;}
+
+  // ---- ros_lite only ----
+  // Hands the costmap its static map (costs LETHAL_OBSTACLE, FREE_SPACE, NO_INFORMATION), as
+  // Nav2's static layer receives it from the map topic; the master costmap is rebuilt and
+  // inflated at once. Throws std::logic_error before configure.
+  void setStaticMap(const Costmap2D & static_map);
+
+protected:
+  void init();
+  void getParameters();
+
+  std::unique_ptr<LayeredCostmap> layered_costmap_;
+  std::string name_;
+  std::shared_ptr<tf2_ros::Buffer> tf_buffer_;
+  std::shared_ptr<tf2_ros::TransformListener> tf_listener_;
+
+  bool stopped_{true};
+  bool stop_updates_{false};
+
+  std::string footprint_;
+  double footprint_padding_{0.01};
+  std::string global_frame_;
+  std::string robot_base_frame_;
+  double robot_radius_{0.1};
+  bool use_radius_{true};
+  bool rolling_window_{false};
+  bool track_unknown_space_{false};
+  double transform_tolerance_{0.3};
+  double map_width_meters_{5.0};
+  double map_height_meters_{5.0};
+  double resolution_{0.1};
+  double origin_x_{0.0};
+  double origin_y_{0.0};
+  double inflation_radius_{0.55};
+  double cost_scaling_factor_{10.0};
+
+  std::vector<geometry_msgs::msg::Point> unpadded_footprint_;
+  std::vector<geometry_msgs::msg::Point> padded_footprint_;
+};
+
+}  // namespace nav2_costmap_2d
+
+#endif  // NAV2_COSTMAP_2D__COSTMAP_2D_ROS_HPP_
