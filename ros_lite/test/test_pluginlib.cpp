@@ -70,7 +70,8 @@ TEST(PluginlibClassLoader, CreatesExportedClassesByName)
 {
   ShapeLoader loader(kPackage, kShapeBase);
 
-  std::shared_ptr<pluginlib_test::Shape> shared = loader.createSharedInstance("pluginlib_test::Square");
+  std::shared_ptr<pluginlib_test::Shape> shared =
+    loader.createSharedInstance("pluginlib_test::Square");
   pluginlib::UniquePtr<pluginlib_test::Shape> unique =
     loader.createUniqueInstance("pluginlib_test::Circle");
   std::unique_ptr<pluginlib_test::Shape> unmanaged(
@@ -128,7 +129,8 @@ TEST(PluginlibClassLoader, UnknownClassThrowsLibraryLoadExceptionNamingIt)
     EXPECT_THAT(ex.what(), HasSubstr("pluginlib_test::Square"));
   }
   EXPECT_THROW(loader.createUniqueInstance("Square"), pluginlib::LibraryLoadException);
-  EXPECT_THROW(loader.loadLibraryForClass("pluginlib_test::Pentagon"), pluginlib::LibraryLoadException);
+  EXPECT_THROW(
+    loader.loadLibraryForClass("pluginlib_test::Pentagon"), pluginlib::LibraryLoadException);
   EXPECT_THROW(
     loader.unloadLibraryForClass("pluginlib_test::Pentagon"), pluginlib::LibraryUnloadException);
 }
@@ -164,7 +166,8 @@ TEST(PluginlibClassLoader, ManagedInstancesAreDeletedWithTheirLastOwner)
     pluginlib::UniquePtr<pluginlib_test::Shape> unique =
       loader.createUniqueInstance("pluginlib_test::Square");
     std::shared_ptr<pluginlib_test::Shape> converted = std::move(unique);
-    std::shared_ptr<pluginlib_test::Shape> shared = loader.createSharedInstance("pluginlib_test::Square");
+    std::shared_ptr<pluginlib_test::Shape> shared =
+      loader.createSharedInstance("pluginlib_test::Square");
     EXPECT_EQ(pluginlib_test::Square::alive, 2);
   }
   EXPECT_EQ(pluginlib_test::Square::alive, 0);
