@@ -4,7 +4,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 #include "rcl/time.h"
 #include "rclcpp/context.hpp"
@@ -74,7 +73,6 @@ public:
 private:
   rcl_clock_t rcl_clock_;
   std::mutex clock_mutex_;
-  std::vector<std::weak_ptr<JumpHandler>> jump_handlers_;
 };
 
 }  // namespace rclcpp

@@ -1,6 +1,7 @@
 #ifndef RCLCPP__CONTEXT_HPP_
 #define RCLCPP__CONTEXT_HPP_
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -85,7 +86,8 @@ public:
 
 private:
   mutable std::recursive_mutex init_mutex_;
-  bool valid_ = false;
+  // Written under both init_mutex_ and interrupt_mutex_, so sleepers cannot miss a shutdown.
+  std::atomic_bool valid_{false};
   std::string shutdown_reason_;
   rclcpp::InitOptions init_options_;
   std::shared_ptr<const detail::RosArguments> global_arguments_;

@@ -79,4 +79,14 @@ typedef struct rmw_qos_profile_s
   bool avoid_ros_namespace_conventions;
 } rmw_qos_profile_t;
 
+// What a subscriber learns about a received message.
+typedef struct rmw_message_info_s
+{
+  rmw_time_point_value_t source_timestamp;
+  rmw_time_point_value_t received_timestamp;
+  uint64_t publication_sequence_number;
+  uint64_t reception_sequence_number;
+  bool from_intra_process;
+} rmw_message_info_t;
+
 #endif  // RMW__TYPES_H_

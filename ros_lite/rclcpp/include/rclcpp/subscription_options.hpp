@@ -1,0 +1,39 @@
+#ifndef RCLCPP__SUBSCRIPTION_OPTIONS_HPP_
+#define RCLCPP__SUBSCRIPTION_OPTIONS_HPP_
+
+#include <memory>
+
+#include "rclcpp/callback_group.hpp"
+#include "rclcpp/intra_process_setting.hpp"
+
+namespace rclcpp
+{
+
+struct SubscriptionOptionsBase
+{
+  bool use_default_callbacks = true;
+  // Messages published by publishers of the same node are not delivered.
+  bool ignore_local_publications = false;
+  // The group whose executor runs the callback (nullptr: the node's default group).
+  rclcpp::CallbackGroup::SharedPtr callback_group = nullptr;
+  IntraProcessSetting use_intra_process_comm = IntraProcessSetting::NodeDefault;
+};
+
+template<typename Allocator>
+struct SubscriptionOptionsWithAllocator : public SubscriptionOptionsBase
+{
+  std::shared_ptr<Allocator> allocator = nullptr;
+
+  SubscriptionOptionsWithAllocator() {}
+
+  explicit SubscriptionOptionsWithAllocator(
+    const SubscriptionOptionsBase & subscription_options_base)
+  : SubscriptionOptionsBase(subscription_options_base)
+  {}
+};
+
+using SubscriptionOptions = SubscriptionOptionsWithAllocator<std::allocator<void>>;
+
+}  // namespace rclcpp
+
+#endif  // RCLCPP__SUBSCRIPTION_OPTIONS_HPP_
