@@ -127,7 +127,7 @@ public:
     const std::string & action_name,
     const rcl_action_client_options_t & client_options = rcl_action_client_get_default_options())
   : ClientBase(node_base, action_name, std::type_index(typeid(Endpoint))),
-    core_(std::make_shared<Core>(action_name(), callback_target()))
+    core_(std::make_shared<Core>(ClientBase::action_name(), callback_target()))
   {
     // Discovery goes through the process-wide server directory, nothing is logged, and the
     // client keeps no queues the options could size.

@@ -154,11 +154,12 @@ private:
     info.goal_id.uuid = uuid;
     info.stamp = toStamp(now());
     response->stamp = info.stamp;
-    response->accepted = decision == GoalResponse::ACCEPT_AND_EXECUTE ||
+    const bool accept = decision == GoalResponse::ACCEPT_AND_EXECUTE ||
       decision == GoalResponse::ACCEPT_AND_DEFER;
-    auto rcl_handle = response->accepted ? store_.accept(info) : nullptr;
-    reply(response);
+    auto rcl_handle = accept ? store_.accept(info) : nullptr;
+    response->accepted = rcl_handle != nullptr;
     if (!rcl_handle) {
+      reply(response);
       return;
     }
     RCLCPP_DEBUG(settings_.logger, "Accepted goal %s", to_string(uuid).c_str());
@@ -184,6 +185,8 @@ private:
       std::lock_guard<std::mutex> lock(mutex_);
       active_[uuid] = ActiveGoal{handle, rcl_handle, client};
     }
+    // Answered once the goal can be canceled, and before any status or feedback of it is sent.
+    reply(response);
     if (decision == GoalResponse::ACCEPT_AND_EXECUTE) {
       handle->execute();
     } else {
