@@ -126,10 +126,30 @@ void TopicGraph::remove_subscription(SubscriptionBase * subscription)
   }
 }
 
+void TopicGraph::add_tap(
+  const std::string & topic_name, std::type_index message_type, TopicTap * tap)
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  taps_.push_back(Tap{topic_name, message_type, tap});
+}
+
+void TopicGraph::remove_tap(TopicTap * tap)
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  taps_.erase(
+    std::remove_if(taps_.begin(), taps_.end(), [tap](const Tap & entry) {return entry.tap == tap;}),
+    taps_.end());
+}
+
 void TopicGraph::publish(PublisherBase & publisher, const std::shared_ptr<const void> & message)
 {
   std::lock_guard<std::mutex> lock(mutex_);
   ++publisher.sequence_number_;
+  for (const auto & entry : taps_) {
+    if (entry.topic_name == publisher.topic_name_ && entry.message_type == publisher.message_type_) {
+      entry.tap->on_message(message);
+    }
+  }
   if (is_transient_local(publisher.qos_)) {
     publisher.history_.push_back(message);
     while (publisher.history_.size() > history_depth(publisher.qos_)) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <typeindex>
 #include <vector>
 
 #include "rclcpp/publisher_base.hpp"
@@ -15,6 +16,16 @@ namespace rclcpp
 {
 namespace detail
 {
+
+// Observer of every message published on one topic, called synchronously inside publish()
+// (under the graph lock, so it must not call back into the graph). Not a subscription: it is
+// not counted and has no queue. Used by test tooling only.
+class TopicTap
+{
+public:
+  virtual ~TopicTap() = default;
+  virtual void on_message(const std::shared_ptr<const void> & message) = 0;
+};
 
 // The process's communication graph: nodes, and the publishers and subscriptions of every
 // topic. A publisher and a subscription are connected when they share topic and message type
@@ -34,6 +45,10 @@ public:
   // Registers the subscription and gives it what transient-local publishers kept.
   void add_subscription(SubscriptionBase * subscription);
   void remove_subscription(SubscriptionBase * subscription);
+
+  // `topic_name` is fully qualified; only messages of `message_type` are passed on.
+  void add_tap(const std::string & topic_name, std::type_index message_type, TopicTap * tap);
+  void remove_tap(TopicTap * tap);
 
   // Queues the message on every connected subscription (and in the publisher's history when it
   // is transient local).
@@ -56,6 +71,13 @@ private:
     std::vector<SubscriptionBase *> subscriptions;
   };
 
+  struct Tap
+  {
+    std::string topic_name;
+    std::type_index message_type;
+    TopicTap * tap;
+  };
+
   static bool connected(const PublisherBase & publisher, const SubscriptionBase & subscription);
   static void deliver(
     PublisherBase & publisher, SubscriptionBase & subscription,
@@ -64,6 +86,7 @@ private:
   mutable std::mutex mutex_;
   std::map<std::string, Topic> topics_;
   std::multiset<std::string> nodes_;
+  std::vector<Tap> taps_;
 };
 
 }  // namespace detail
