@@ -163,8 +163,8 @@ TEST(Costmap2DROSTest, RobotPoseComesFromTheTfBuffer)
 
   costmap->getOrientedFootprint(oriented);
   ASSERT_EQ(oriented.size(), 4u);
-  EXPECT_NEAR(oriented[0].x, 0.8, 1e-9);   // (0.3, 0.2) turned a quarter, at (1, 2)
-  EXPECT_NEAR(oriented[0].y, 2.3, 1e-9);
+  EXPECT_NEAR(oriented[0].x, 0.8, 1e-6);   // (0.3, 0.2) turned a quarter, at (1, 2)
+  EXPECT_NEAR(oriented[0].y, 2.3, 1e-6);
 
   geometry_msgs::msg::PoseStamped in_odom, in_map;
   in_odom.header.frame_id = "odom";

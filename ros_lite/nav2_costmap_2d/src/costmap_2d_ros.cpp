@@ -18,15 +18,12 @@ Costmap2DROS::Costmap2DROS(const std::string & name)
 {
 }
 
+// Nav2 reaches the same name and namespace through "-r __ns:=..." and "-r <name>:__node:=<name>"
+// remapping arguments; the stand-in's NodeOptions take no remappings, so they are given directly.
 Costmap2DROS::Costmap2DROS(
   const std::string & name, const std::string & parent_namespace,
   const std::string & local_namespace)
-: nav2_util::LifecycleNode(
-    name, "",
-    rclcpp::NodeOptions().arguments(
-      {"--ros-args", "-r",
-        std::string("__ns:=") + nav2_util::add_namespaces(parent_namespace, local_namespace),
-        "--ros-args", "-r", name + ":" + std::string("__node:=") + name})),
+: nav2_util::LifecycleNode(name, nav2_util::add_namespaces(parent_namespace, local_namespace)),
   name_(name)
 {
   init();
