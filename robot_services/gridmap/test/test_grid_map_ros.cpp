@@ -18,6 +18,7 @@
 #include "tf2/utils.h"
 #include "tf2_geometry_msgs/tf2_geometry_msgs.hpp"
 #include "velmora_nav2_gridmap/grid_map_ros.hpp"
+#include "velmora_sim_robot/sim_robot.hpp"
 
 using velmora_nav2_gridmap::GridMapROS;
 using velmora_nav2_gridmap::MapLoadError;
@@ -238,4 +239,23 @@ TEST(GridMapROSTest, WaitForCostmapFollowsTheCostmapNodeState)
   EXPECT_FALSE(grid_map.waitForCostmap(20ms));
   grid_map.getCostmapROS()->activate();
   EXPECT_TRUE(grid_map.waitForCostmap(0ms));
+}
+
+TEST(GridMapROSTest, SeesTheSimulatedRobotThroughTf)
+{
+  GridMapROS grid_map("sim_costmap", robotParameters());
+  auto node = std::make_shared<rclcpp::Node>("sim_robot_node");
+  velmora_sim_robot::SimRobotOptions options;
+  options.start_pose = {3.0, 4.4, 0.3};
+  velmora_sim_robot::SimRobot robot(node, options);
+
+  // The transforms travel over /tf to the costmap's listener thread.
+  geometry_msgs::msg::PoseStamped pose;
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!grid_map.getInvertedRobotPose(pose) && std::chrono::steady_clock::now() < deadline) {
+  }
+  ASSERT_EQ(pose.header.frame_id, "map");
+  EXPECT_NEAR(pose.pose.position.x, 3.0, 1e-9);
+  EXPECT_NEAR(pose.pose.position.y, 4.4, 1e-9);
+  EXPECT_NEAR(tf2::getYaw(pose.pose.orientation), 0.3 - M_PI, 1e-9);
 }
