@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
 #include <limits>
 #include <vector>
 
@@ -152,6 +155,35 @@ TEST(Costmap2DTest, CopiesAreDeepAndResizeResets)
   ASSERT_TRUE(assigned.worldToMap(2.9, 2.4, mx, my));
   EXPECT_EQ(mx, 3u);
   EXPECT_EQ(my, 2u);
+}
+
+TEST(Costmap2DTest, WindowCopyAndSavedImage)
+{
+  Costmap2D map(20, 20, 0.5, -5.0, -5.0, 0);
+  map.setCost(12, 11, 99);
+  Costmap2D window;
+  ASSERT_TRUE(window.copyCostmapWindow(map, 0.0, 0.0, 3.0, 2.0));
+  EXPECT_EQ(window.getSizeInCellsX(), 6u);
+  EXPECT_EQ(window.getSizeInCellsY(), 4u);
+  EXPECT_DOUBLE_EQ(window.getOriginX(), 0.0);
+  EXPECT_EQ(window.getCost(2, 1), 99);
+  EXPECT_FALSE(window.copyCostmapWindow(map, 0.0, 0.0, 30.0, 2.0));
+
+  const std::string path = ::testing::TempDir() + "costmap_2d_test.pgm";
+  ASSERT_TRUE(window.saveMap(path));
+  std::ifstream saved(path);
+  std::string magic;
+  unsigned int width = 0, height = 0, max_value = 0;
+  saved >> magic >> width >> height >> max_value;
+  EXPECT_EQ(magic, "P2");
+  EXPECT_EQ(width, 6u);
+  EXPECT_EQ(height, 4u);
+  std::vector<int> values(24);
+  for (auto & value : values) {
+    saved >> value;
+  }
+  EXPECT_EQ(values[1 * 6 + 2], 99);
+  std::remove(path.c_str());
 }
 
 TEST(Costmap2DTest, MutexIsRecursive)
