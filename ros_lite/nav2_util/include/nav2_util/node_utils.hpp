@@ -2,6 +2,7 @@
 #define NAV2_UTIL__NODE_UTILS_HPP_
 
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -75,15 +76,17 @@ std::string get_plugin_type_param(NodeT node, const std::string & plugin_name)
   return plugin_type;
 }
 
-// Declares on child every parameter of parent that child does not have, with parent's value.
+// Declares on child every parameter of parent that child does not have, with parent's value
+// (parameters without a value are skipped).
 template<typename NodeT1, typename NodeT2>
 void copy_all_parameters(const NodeT1 & parent, const NodeT2 & child)
 {
-  const std::vector<std::string> param_names = parent->list_parameters({}, 0).names;
-  for (const auto & name : param_names) {
-    if (!child->has_parameter(name)) {
-      const auto descriptor = parent->describe_parameter(name);
-      child->declare_parameter(name, parent->get_parameter(name).get_parameter_value(), descriptor);
+  std::map<std::string, rclcpp::Parameter> params;
+  parent->get_node_parameters_interface()->get_parameters_by_prefix("", params);
+  for (const auto & entry : params) {
+    const rclcpp::Parameter & param = entry.second;
+    if (param.get_type() != rclcpp::PARAMETER_NOT_SET && !child->has_parameter(param.get_name())) {
+      child->declare_parameter(param.get_name(), param.get_parameter_value());
     }
   }
 }
