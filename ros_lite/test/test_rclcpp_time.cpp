@@ -158,6 +158,11 @@ TEST(LoggingTest, NodeLoggerNamesAndChildLoggers)
     RCLCPP_ERROR_SKIPFIRST(logger, "skipfirst %d", i);
   }
   RCLCPP_ERROR_STREAM(logger, "stream " << 1.5);
+  rclcpp::Clock clock(RCL_SYSTEM_TIME);
+  for (int i = 0; i < 3; ++i) {
+    RCLCPP_ERROR_THROTTLE(logger, clock, 3600000, "throttled %d", i);
+    RCLCPP_ERROR_EXPRESSION(logger, i == 1, "expression %d", i);
+  }
   const std::string output = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(output.find("[ERROR] ["), std::string::npos) << output;
   EXPECT_NE(output.find("] [level_test]: value 42\n"), std::string::npos) << output;
@@ -166,6 +171,10 @@ TEST(LoggingTest, NodeLoggerNamesAndChildLoggers)
   EXPECT_EQ(output.find("skipfirst 0"), std::string::npos);
   EXPECT_NE(output.find("skipfirst 2"), std::string::npos);
   EXPECT_NE(output.find("stream 1.5"), std::string::npos);
+  EXPECT_NE(output.find("throttled 0"), std::string::npos);
+  EXPECT_EQ(output.find("throttled 1"), std::string::npos);
+  EXPECT_EQ(output.find("expression 0"), std::string::npos);
+  EXPECT_NE(output.find("expression 1"), std::string::npos);
 }
 
 }  // namespace
