@@ -183,6 +183,29 @@ TEST_F(LifecycleTest, InvalidTransitionsAreRefusedWithoutChangingState)
     StateMsg::PRIMARY_STATE_FINALIZED);
 }
 
+TEST_F(LifecycleTest, RegisteredCallbacksReplaceTheVirtualOnesAndNestingIsRefused)
+{
+  EXPECT_EQ(node_->get_available_states().size(), 10u);
+  EXPECT_EQ(node_->get_transition_graph().size(), 25u);
+  const auto graph = node_->get_transition_graph();
+  EXPECT_EQ(graph.front().start_state().label(), "unconfigured");
+  EXPECT_EQ(graph.front().goal_state().label(), "configuring");
+  EXPECT_THROW(rclcpp_lifecycle::Transition(1).start_state(), std::runtime_error);
+
+  uint8_t nested_result = 0;
+  node_->register_on_configure(
+    [this, &nested_result](const rclcpp_lifecycle::State & previous) {
+      EXPECT_EQ(previous.id(), StateMsg::PRIMARY_STATE_UNCONFIGURED);
+      // A transition cannot start while another one runs.
+      nested_result = node_->activate().id();
+      return CallbackReturn::SUCCESS;
+    });
+  EXPECT_EQ(node_->configure().id(), StateMsg::PRIMARY_STATE_INACTIVE);
+  EXPECT_EQ(nested_result, StateMsg::TRANSITION_STATE_CONFIGURING);
+  EXPECT_TRUE(node_->calls.empty());
+  EXPECT_EQ(node_->trigger_transition(200).id(), StateMsg::PRIMARY_STATE_INACTIVE);
+}
+
 TEST_F(LifecycleTest, LifecyclePublishersFollowActivation)
 {
   ros_lite::testing::TopicRecorder<std_msgs::msg::Int32> recorder("/counter");
@@ -213,6 +236,14 @@ TEST_F(LifecycleTest, LifecyclePublishersFollowActivation)
   pub->publish(msg);
   warnings = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(recorder.count(), 2u);
+  EXPECT_NE(warnings.find(warning), std::string::npos);
+
+  // Reactivation warns again on the next drop.
+  node_->activate();
+  node_->deactivate();
+  ::testing::internal::CaptureStderr();
+  pub->publish(msg);
+  warnings = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(warnings.find(warning), std::string::npos);
 
   // Through the plain publisher interface the activation state is not consulted.
