@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lifecycle_msgs/msg/state.hpp"
+#include "nav2_util/geometry_utils.hpp"
 #include "nav2_util/lifecycle_node.hpp"
 #include "nav2_util/node_utils.hpp"
 #include "nav2_util/robot_utils.hpp"
@@ -218,6 +219,50 @@ TEST_F(RobotUtils, TransformsPosesAndReportsFailure)
   ASSERT_TRUE(nav2_util::getTransform("base_link", "map", tf2::durationFromSec(0.0), buffer_, transform));
   EXPECT_NEAR(transform.getOrigin().x(), 2.0, kTol);
   EXPECT_FALSE(nav2_util::getTransform("laser", "map", tf2::durationFromSec(0.0), buffer_, transform));
+}
+
+TEST(Nav2UtilGeometry, DistancesAndPathSearch)
+{
+  using nav2_util::geometry_utils::calculate_path_length;
+  using nav2_util::geometry_utils::euclidean_distance;
+  using nav2_util::geometry_utils::first_after_integrated_distance;
+  using nav2_util::geometry_utils::min_by;
+
+  nav_msgs::msg::Path path;
+  for (double x : {0.0, 3.0, 3.0, 6.0}) {
+    geometry_msgs::msg::PoseStamped pose;
+    pose.pose.position.x = x;
+    pose.pose.position.y = x == 3.0 && path.poses.size() == 2 ? 4.0 : 0.0;
+    pose.pose.position.z = 10.0;  // ignored unless 3-D
+    path.poses.push_back(pose);
+  }
+  // (0,0) -> (3,0) -> (3,4) -> (6,0): 3 + 4 + 5.
+  EXPECT_DOUBLE_EQ(calculate_path_length(path), 12.0);
+  EXPECT_DOUBLE_EQ(calculate_path_length(path, 2), 5.0);
+  EXPECT_DOUBLE_EQ(calculate_path_length(path, 3), 0.0);
+
+  geometry_msgs::msg::Point a;
+  geometry_msgs::msg::Point b;
+  b.x = 3.0;
+  b.z = 4.0;
+  EXPECT_DOUBLE_EQ(euclidean_distance(a, b), 3.0);
+  EXPECT_DOUBLE_EQ(euclidean_distance(a, b, true), 5.0);
+
+  EXPECT_EQ(first_after_integrated_distance(path.poses.begin(), path.poses.end(), 6.0) -
+    path.poses.begin(), 2);
+  EXPECT_EQ(first_after_integrated_distance(path.poses.begin(), path.poses.end(), 20.0),
+    path.poses.end());
+
+  const auto nearest = min_by(path.poses.begin(), path.poses.end(),
+      [](const geometry_msgs::msg::PoseStamped & p) {
+        geometry_msgs::msg::Point target;
+        target.x = 3.2;
+        target.y = 3.5;
+        return euclidean_distance(p.pose.position, target);
+      });
+  EXPECT_EQ(nearest - path.poses.begin(), 2);
+
+  EXPECT_NEAR(tf2::getYaw(nav2_util::geometry_utils::orientationAroundZAxis(-2.0)), -2.0, kTol);
 }
 
 }  // namespace
