@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -158,8 +159,15 @@ TEST_F(TopicsTest, TransientLocalKeepsTheLastMessagesForLateJoiners)
 TEST_F(TopicsTest, EveryCallbackSignatureReceivesTheMessage)
 {
   Received received;
+  struct Handler
+  {
+    Received & received;
+    void on_message(const Int32::SharedPtr msg) {received.add(msg->data + 700);}
+  } handler{received};
   auto pub = node_->create_publisher<Int32>("numbers", 10);
   std::vector<rclcpp::SubscriptionBase::SharedPtr> subs{
+    node_->create_subscription<Int32>(
+      "numbers", 10, std::bind(&Handler::on_message, &handler, std::placeholders::_1)),
     node_->create_subscription<Int32>(
       "numbers", 10, [&](const Int32 & m) {received.add(m.data + 100);}),
     node_->create_subscription<Int32>(
@@ -181,7 +189,7 @@ TEST_F(TopicsTest, EveryCallbackSignatureReceivesTheMessage)
   auto values = received.values();
   std::sort(values.begin(), values.end());
   // The mutable copy of the SharedPtr callback does not leak into the others.
-  EXPECT_EQ(values, (std::vector<int32_t>{101, 201, 301, 401, 501, 601}));
+  EXPECT_EQ(values, (std::vector<int32_t>{101, 201, 301, 401, 501, 601, 701}));
 }
 
 TEST_F(TopicsTest, GraphCountsFollowTypesQosNamesAndLifetimes)
