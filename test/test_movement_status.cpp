@@ -49,14 +49,14 @@ TEST_F(MovementStatusTest, ClassifiesCommandsByRunMode)
   const Case cases[] = {
     {0, twist(0.0, 0.0, 0.08), kStill}, {0, twist(0.03, -0.03, 0.0), kStill},
     {0, twist(0.031, 0.0, 0.0), kTranslating}, {0, twist(0.0, -0.04, 0.0), kTranslating},
-    {0, twist(-0.2, 0.0, 0.0), kTranslating}, {0, twist(0.0, 0.0, 0.35), kRotating},
+    {0, twist(-0.2, 0.0, 0.0), kStill}, {0, twist(0.0, 0.0, 0.35), kRotating},
     {0, twist(0.3, 0.0, -0.5), kRotating}, {0, twist(0.0, 0.0, 0.3), kStill},
     {500, twist(0.2, 0.0, 0.0), kTranslating}, {504, twist(0.0, 0.0, -0.4), kRotating},
     {502, twist(-0.2, 0.0, 0.0), kMoving502}, {502, twist(0.0, 0.0, 0.1), kMoving502},
     {502, twist(0.0, 0.0, 0.0), kStill},
     {405, twist(0.0, 0.0, 0.5), kTranslating}, {405, twist(0.0, 0.1, 0.0), kTranslating},
     {503, twist(0.0, 0.1, 0.0), kRotating}, {503, twist(0.2, 0.0, 0.0), kTranslating},
-    {503, twist(-0.2, 0.0, 0.0), kTranslating}, {503, twist(0.0, 0.0, 0.2), kStill},
+    {503, twist(-0.2, 0.0, 0.0), kStill}, {503, twist(0.0, 0.0, 0.2), kStill},
     {7, twist(0.2, 0.0, 0.0), kStill}, {7, twist(0.0, 0.0, 0.5), kStill}};
   for (const Case & command : cases) {
     controller_->setRunMode(command.run_mode);
