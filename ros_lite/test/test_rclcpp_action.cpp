@@ -108,6 +108,17 @@ private:
   std::set<std::thread::id> ids_;
 };
 
+// Returns once everything queued on the node so far has run, so no callback that refers to a
+// probe about to be destroyed is still running or waiting.
+void drain(const rclcpp::Node::SharedPtr & node)
+{
+  auto done = std::make_shared<std::promise<void>>();
+  rclcpp::detail::post(node->get_node_base_interface(), [done]() {done->set_value();});
+  if (done->get_future().wait_for(kDeadline) != std::future_status::ready) {
+    ADD_FAILURE() << "node work queue not drained before the deadline";
+  }
+}
+
 Controller::Result::SharedPtr result(bool value)
 {
   auto message = std::make_shared<Controller::Result>();
@@ -125,6 +136,7 @@ public:
   ServerProbe(
     const rclcpp::Node::SharedPtr & node, const std::string & name,
     const rcl_action_server_options_t & options = rcl_action_server_get_default_options())
+  : node_(node)
   {
     server_ = rclcpp_action::create_server<Controller>(
       node, name,
@@ -189,14 +201,21 @@ public:
     return accepted_;
   }
 
+  ~ServerProbe()
+  {
+    destroyServer();
+  }
+
   void destroyServer()
   {
     server_.reset();
+    drain(node_);
   }
 
   ThreadLog threads;
 
 private:
+  const rclcpp::Node::SharedPtr node_;
   rclcpp_action::Server<Controller>::SharedPtr server_;
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<ServerHandle>> handles_;
@@ -209,8 +228,14 @@ class ClientProbe
 {
 public:
   ClientProbe(const rclcpp::Node::SharedPtr & node, const std::string & name)
-  : client(rclcpp_action::create_client<Controller>(node, name))
+  : client(rclcpp_action::create_client<Controller>(node, name)), node_(node)
   {}
+
+  ~ClientProbe()
+  {
+    client.reset();
+    drain(node_);
+  }
 
   std::shared_future<ClientHandle::SharedPtr> send(const std::string & controller_id, bool want_result = true)
   {
@@ -284,6 +309,7 @@ public:
   ThreadLog threads;
 
 private:
+  const rclcpp::Node::SharedPtr node_;
   mutable std::mutex mutex_;
   std::vector<bool> responses_;
   std::vector<bool> feedback_;
