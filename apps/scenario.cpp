@@ -1,0 +1,190 @@
+#include "scenario.hpp"
+
+#include <cmath>
+#include <set>
+
+#include <yaml-cpp/yaml.h>
+
+#include "base_robot/base_robot.hpp"
+
+namespace velmora_apps
+{
+
+namespace
+{
+
+const std::set<std::string> kGoalKeys{
+  "name", "controller_id", "controller_frequency", "path", "frame_id", "relative_to_base",
+  "run_mode", "speed_limit_percent", "finished", "precise_goal_reaching", "backward",
+  "stop_in_place", "fine_goal_reach", "tolerance", "expect", "timeout", "cancel_after",
+  "preempt_after"};
+const std::set<std::string> kStatuses{"SUCCEEDED", "CANCELED", "ABORTED"};
+
+// Reads fields of one YAML map, naming the file and the field in every error.
+class FieldReader
+{
+public:
+  FieldReader(const YAML::Node & node, std::string file, std::string where)
+  : node_(node), file_(std::move(file)), where_(std::move(where)) {}
+
+  template<typename T>
+  T required(const std::string & key) const
+  {
+    if (!node_[key]) {
+      fail(key, "is missing");
+    }
+    return read<T>(key);
+  }
+
+  template<typename T>
+  T optional(const std::string & key, const T & fallback) const
+  {
+    return node_[key] ? read<T>(key) : fallback;
+  }
+
+  std::optional<double> optionalSeconds(const std::string & key) const
+  {
+    if (!node_[key]) {
+      return std::nullopt;
+    }
+    const auto seconds = read<double>(key);
+    if (!std::isfinite(seconds) || seconds < 0.0) {
+      fail(key, "must be a non-negative number of seconds");
+    }
+    return seconds;
+  }
+
+  // A pose written as [x, y, yaw].
+  velmora_sim_robot::PlanarPose pose(const YAML::Node & value, const std::string & key) const
+  {
+    if (!value.IsSequence() || value.size() != 3) {
+      fail(key, "must be [x, y, yaw]");
+    }
+    try {
+      velmora_sim_robot::PlanarPose pose{
+        value[0].as<double>(), value[1].as<double>(), value[2].as<double>()};
+      if (!std::isfinite(pose.x) || !std::isfinite(pose.y) || !std::isfinite(pose.yaw)) {
+        fail(key, "must hold finite numbers");
+      }
+      return pose;
+    } catch (const YAML::Exception &) {
+      fail(key, "must be [x, y, yaw] numbers");
+    }
+  }
+
+  [[noreturn]] void fail(const std::string & key, const std::string & problem) const
+  {
+    throw ScenarioError(file_ + ": " + where_ + key + " " + problem);
+  }
+
+private:
+  template<typename T>
+  T read(const std::string & key) const
+  {
+    try {
+      return node_[key].as<T>();
+    } catch (const YAML::Exception &) {
+      fail(key, "has the wrong type");
+    }
+  }
+
+  YAML::Node node_;
+  std::string file_;
+  std::string where_;
+};
+
+ScenarioGoal readGoal(const YAML::Node & node, const std::string & file, std::size_t index)
+{
+  const std::string where = "goals[" + std::to_string(index) + "].";
+  const FieldReader field(node, file, where);
+  if (!node.IsMap()) {
+    throw ScenarioError(file + ": goals[" + std::to_string(index) + "] must be a map");
+  }
+  for (const auto & entry : node) {
+    const auto key = entry.first.as<std::string>();
+    if (kGoalKeys.count(key) == 0) {
+      field.fail(key, "is not a goal field");
+    }
+  }
+
+  ScenarioGoal result;
+  result.name = field.optional<std::string>("name", "goal " + std::to_string(index + 1));
+  auto & goal = result.goal;
+  goal.controller_id = field.required<std::string>("controller_id");
+  goal.controller_frequency = field.required<int32_t>("controller_frequency");
+  goal.relative_to_base = field.optional<bool>("relative_to_base", false);
+  goal.run_mode = field.optional<int32_t>("run_mode", 0);
+  goal.speed_limit_percent = field.optional<float>("speed_limit_percent", 0.0F);
+  goal.finished = field.optional<bool>("finished", false);
+  goal.precise_goal_reaching = field.optional<bool>("precise_goal_reaching", false);
+  goal.backward = field.optional<bool>("backward", false);
+  goal.stop_in_place = field.optional<bool>("stop_in_place", false);
+  goal.fine_goal_reach = field.optional<bool>("fine_goal_reach", false);
+  goal.tolerance = field.optional<float>("tolerance", 0.0F);
+
+  const auto frame_id = field.optional<std::string>("frame_id", "map");
+  goal.nav_path.header.frame_id = frame_id;
+  const YAML::Node path = node["path"];
+  if (!path || !path.IsSequence() || path.size() == 0) {
+    field.fail("path", "must be a non-empty list of [x, y, yaw]");
+  }
+  const BaseRobot geometry;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const auto pose = field.pose(path[i], "path[" + std::to_string(i) + "]");
+    geometry_msgs::msg::PoseStamped stamped;
+    stamped.header.frame_id = frame_id;
+    stamped.pose.position.x = pose.x;
+    stamped.pose.position.y = pose.y;
+    stamped.pose.orientation = geometry.eulerToQuaternion(pose.yaw, 0.0, 0.0);
+    goal.nav_path.poses.push_back(stamped);
+  }
+
+  result.expected_status = field.required<std::string>("expect");
+  if (kStatuses.count(result.expected_status) == 0) {
+    field.fail("expect", "must be SUCCEEDED, CANCELED or ABORTED");
+  }
+  result.timeout_seconds = field.optional<double>("timeout", result.timeout_seconds);
+  if (!(result.timeout_seconds > 0.0)) {
+    field.fail("timeout", "must be a positive number of seconds");
+  }
+  result.cancel_after_seconds = field.optionalSeconds("cancel_after");
+  result.preempt_after_seconds = field.optionalSeconds("preempt_after");
+  return result;
+}
+
+}  // namespace
+
+Scenario loadScenario(const std::string & path)
+{
+  YAML::Node root;
+  try {
+    root = YAML::LoadFile(path);
+  } catch (const YAML::BadFile &) {
+    throw ScenarioError(path + ": cannot be read");
+  } catch (const YAML::Exception & error) {
+    throw ScenarioError(
+            path + ":" + std::to_string(error.mark.line + 1) + ": " + error.msg);
+  }
+  if (!root.IsMap()) {
+    throw ScenarioError(path + ": must be a map with start_pose and goals");
+  }
+  const FieldReader field(root, path, "");
+  Scenario scenario;
+  if (!root["start_pose"]) {
+    field.fail("start_pose", "is missing");
+  }
+  scenario.start_pose = field.pose(root["start_pose"], "start_pose");
+  const YAML::Node goals = root["goals"];
+  if (!goals || !goals.IsSequence() || goals.size() == 0) {
+    field.fail("goals", "must be a non-empty list");
+  }
+  for (std::size_t i = 0; i < goals.size(); ++i) {
+    scenario.goals.push_back(readGoal(goals[i], path, i));
+  }
+  if (scenario.goals.back().preempt_after_seconds) {
+    field.fail("goals", "cannot end with a goal that waits to be preempted");
+  }
+  return scenario;
+}
+
+}  // namespace velmora_apps
