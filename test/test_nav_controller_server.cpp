@@ -208,6 +208,14 @@ protected:
 
   std::size_t zeroVelocities() const {return link_->count(CallKind::zero_velocity);}
 
+  // A cancelled goal gets its status before the robot is stopped, so the client may hear of it
+  // first.
+  std::size_t zeroVelocitiesOnceStopped(std::size_t expected) const
+  {
+    link_->waitForCount(CallKind::zero_velocity, expected, kDeadline);
+    return zeroVelocities();
+  }
+
   std::size_t logged(const std::string & fragment) const
   {
     return log_->linesContaining(fragment).size();
@@ -295,7 +303,7 @@ TEST_F(ControlLoopTest, CancelEndsTheGoalCanceledAndStopsTheRobot)
   auto cancel = client_->async_cancel_goal(handle);
   ASSERT_EQ(cancel.wait_for(kDeadline), std::future_status::ready);
   EXPECT_EQ(resultOf(handle), ResultCode::CANCELED);
-  EXPECT_EQ(zeroVelocities(), 1u);
+  EXPECT_EQ(zeroVelocitiesOnceStopped(1), 1u);
   EXPECT_EQ(logged("Goal was canceled. Stopping the robot."), 1u);
 }
 
@@ -311,7 +319,7 @@ TEST_F(ControlLoopTest, CancelOfThePendingGoalEndsBothGoals)
   ASSERT_EQ(cancel.wait_for(kDeadline), std::future_status::ready);
   EXPECT_EQ(resultOf(pending), ResultCode::CANCELED);
   EXPECT_EQ(resultOf(running), ResultCode::ABORTED);
-  EXPECT_EQ(zeroVelocities(), 1u);
+  EXPECT_EQ(zeroVelocitiesOnceStopped(1), 1u);
   EXPECT_TRUE(fake_b_->events().empty()) << "the cancelled goal never reached its controller";
 }
 
