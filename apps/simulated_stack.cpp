@@ -43,8 +43,6 @@ SimulatedStack::SimulatedStack(const std::optional<velmora_sim_robot::PlanarPose
   velmora_sim_robot::SimRobotOptions options;
   options.start_pose = start_pose ? *start_pose : startPoseParameter(*robot_node);
   robot_ = std::make_shared<velmora_sim_robot::SimRobot>(robot_node, options);
-  velmora_communicator::CommunicatorEngine::GetInstance()->attachLink(robot_);
-  robot_->start();
 
   server_ = std::make_shared<controller::NavControllerServer>(grid_map_, rclcpp::NodeOptions());
   // The controllers only read these; whoever creates the node declares them, so that a params
@@ -59,6 +57,9 @@ SimulatedStack::SimulatedStack(const std::optional<velmora_sim_robot::PlanarPose
   expectState(
     server_->activate(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE, "activate");
 
+  // The robot joins last, so that a stack that fails to come up leaves no robot attached.
+  velmora_communicator::CommunicatorEngine::GetInstance()->attachLink(robot_);
+  robot_->start();
   executor_.add_node(server_->get_node_base_interface());
   spinner_ = std::thread([this] {executor_.spin();});
 }
