@@ -32,8 +32,9 @@ std::chrono::steady_clock::duration seconds(double value)
 }
 }  // namespace
 
-ScenarioRunner::ScenarioRunner(const velmora_sim_robot::SimRobot & robot, std::ostream & out)
-: robot_(robot), out_(out), node_(std::make_shared<rclcpp::Node>("scenario_client"))
+ScenarioRunner::ScenarioRunner(
+  const velmora_sim_robot::SimRobot & robot, std::ostream & out, GoalObserver * observer)
+: robot_(robot), out_(out), observer_(observer), node_(std::make_shared<rclcpp::Node>("scenario_client"))
 {
   client_ = rclcpp_action::create_client<Action>(node_, "control_to_goal");
   executor_.add_node(node_);
@@ -97,9 +98,15 @@ bool ScenarioRunner::send(std::size_t index, const ScenarioGoal & goal, std::vec
   SentGoal entry{index, &goal, nullptr, {}, std::chrono::steady_clock::now()};
   out_ << label(entry) << " \"" << goal.name << "\": " << goal.goal.controller_id << " at "
        << goal.goal.controller_frequency << " Hz, expecting " << goal.expected_status << std::endl;
+  if (observer_) {
+    observer_->goalSent(index);
+  }
   auto accepted = client_->async_send_goal(goal.goal, options);
   if (accepted.wait_for(kReplyWait) != std::future_status::ready || !accepted.get()) {
     out_ << label(entry) << " was not accepted" << std::endl;
+    if (observer_) {
+      observer_->goalFinished(index, "NOT ACCEPTED");
+    }
     return false;
   }
   entry.handle = accepted.get();
@@ -146,6 +153,9 @@ bool ScenarioRunner::finish(const SentGoal & sent)
     status = statusName(sent.result.get().code);
   } else {
     cancel(sent);
+  }
+  if (observer_) {
+    observer_->goalFinished(sent.index, status);
   }
   const auto command = robot_.command();
   const bool stopped = command.vx == 0.0 && command.vy == 0.0 && command.wz == 0.0;

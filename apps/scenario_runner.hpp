@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rclcpp/rclcpp.hpp"
+#include "goal_observer.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
 #include "scenario.hpp"
 #include "velmora_nav2_protocol/action/controller.hpp"
@@ -23,11 +24,13 @@ namespace velmora_apps
 
 // Sends the goals of a scenario to "control_to_goal" through an action client of its own, cancels
 // or preempts them as the scenario says, and reports each goal's progress, final status and the
-// robot's final pose.
+// robot's final pose. An observer, when given, is told when each goal is sent and how it ended.
 class ScenarioRunner
 {
 public:
-  ScenarioRunner(const velmora_sim_robot::SimRobot & robot, std::ostream & out);
+  ScenarioRunner(
+    const velmora_sim_robot::SimRobot & robot, std::ostream & out,
+    GoalObserver * observer = nullptr);
   ~ScenarioRunner();
 
   ScenarioRunner(const ScenarioRunner &) = delete;
@@ -62,6 +65,7 @@ private:
 
   const velmora_sim_robot::SimRobot & robot_;
   std::ostream & out_;
+  GoalObserver * const observer_;
   std::size_t goal_count_{0};
   rclcpp::Node::SharedPtr node_;
   rclcpp_action::Client<Action>::SharedPtr client_;

@@ -33,6 +33,7 @@ public:
 
   velmora_sim_robot::SimRobot & robot() {return *robot_;}
   controller::NavControllerServer & server() {return *server_;}
+  const velmora_nav2_gridmap::GridMapROS & gridMap() const {return *grid_map_;}
 
 private:
   std::shared_ptr<velmora_nav2_gridmap::GridMapROS> grid_map_;
