@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
@@ -37,12 +39,65 @@ geometry_msgs::msg::TransformStamped transform(
   return t;
 }
 
-// 4 m x 3 m of 0.1 m cells at (-1, -1) with one lethal cell at world (1.05, 0.05).
-Costmap2D staticMap()
+// A free map of width x height cells of 0.1 m with its lower-left corner at (x, y).
+nav_msgs::msg::OccupancyGrid freeMap(
+  unsigned int width, unsigned int height, double x, double y)
 {
-  Costmap2D map(40, 30, 0.1, -1.0, -1.0, nav2_costmap_2d::FREE_SPACE);
-  map.setCost(20, 10, nav2_costmap_2d::LETHAL_OBSTACLE);
+  nav_msgs::msg::OccupancyGrid map;
+  map.header.frame_id = "map";
+  map.info.width = width;
+  map.info.height = height;
+  map.info.resolution = 0.1f;
+  map.info.origin.position.x = x;
+  map.info.origin.position.y = y;
+  map.info.origin.orientation.w = 1.0;
+  map.data.assign(size_t{width} * height, 0);
   return map;
+}
+
+// 4 m x 3 m at (-1, -1) with one occupied cell at world (1.05, 0.05).
+nav_msgs::msg::OccupancyGrid staticMap()
+{
+  auto map = freeMap(40, 30, -1.0, -1.0);
+  map.data[10 * 40 + 20] = 100;
+  return map;
+}
+
+// Stands in for a map server: publishes latched maps on one topic.
+class MapServer
+{
+public:
+  explicit MapServer(const std::string & topic)
+  : node_(std::make_shared<rclcpp::Node>("test_map_server")),
+    publisher_(node_->create_publisher<nav_msgs::msg::OccupancyGrid>(
+        topic, rclcpp::QoS(1).transient_local().reliable()))
+  {}
+
+  void publish(const nav_msgs::msg::OccupancyGrid & map) {publisher_->publish(map);}
+
+private:
+  rclcpp::Node::SharedPtr node_;
+  rclcpp::Publisher<nav_msgs::msg::OccupancyGrid>::SharedPtr publisher_;
+};
+
+// Maps arrive on the costmap's own thread: wait for what they change, with a deadline.
+bool eventually(const std::function<bool()> & condition)
+{
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+bool holdsMapOfWidth(Costmap2DROS & costmap, unsigned int width)
+{
+  Costmap2D * master = costmap.getCostmap();
+  std::unique_lock<Costmap2D::mutex_t> lock(*master->getMutex());
+  return costmap.isCurrent() && master->getSizeInCellsX() == width;
 }
 
 std::shared_ptr<Costmap2DROS> configured(
@@ -109,31 +164,88 @@ TEST(Costmap2DROSTest, FootprintParameterWinsOverTheRadiusUnlessMalformed)
   EXPECT_EQ(fallback->getRobotFootprint().size(), 16u);
 }
 
-TEST(Costmap2DROSTest, StaticMapIsInflatedWithTheLayerParameters)
+TEST(Costmap2DROSTest, StaticLayerTakesTheMapFromTheMapTopic)
 {
-  auto before = std::make_shared<Costmap2DROS>("early_costmap");
-  EXPECT_THROW(before->setStaticMap(staticMap()), std::logic_error);
+  auto before = std::make_shared<Costmap2DROS>("static_costmap");
   EXPECT_EQ(before->getCostmap(), nullptr);
+  before.reset();
 
+  // Published before the costmap exists: the latched map still reaches it.
+  MapServer server("/static_costmap/map");
+  auto map = staticMap();
+  map.data[5 * 40 + 5] = -1;
+  map.data[20 * 40 + 30] = 70;   // at the lethal threshold below
+  map.data[20 * 40 + 10] = 50;   // under it: free in a trinary costmap
+  server.publish(map);
   auto costmap = configured(
     "static_costmap",
-    {rclcpp::Parameter("robot_radius", 0.2),
+    {rclcpp::Parameter("robot_radius", 0.2), rclcpp::Parameter("track_unknown_space", true),
+      rclcpp::Parameter("lethal_cost_threshold", 70),
       rclcpp::Parameter("inflation_layer.inflation_radius", 0.5),
       rclcpp::Parameter("inflation_layer.cost_scaling_factor", 2.0)});
-  costmap->setStaticMap(staticMap());
-  EXPECT_TRUE(costmap->isCurrent());
-  const Costmap2D & master = *costmap->getCostmap();
-  EXPECT_EQ(master.getSizeInCellsX(), 40u);
-  EXPECT_DOUBLE_EQ(master.getOriginX(), -1.0);
-  EXPECT_EQ(master.getCost(20, 10), nav2_costmap_2d::LETHAL_OBSTACLE);
-  EXPECT_EQ(master.getCost(22, 10), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
-  EXPECT_GT(master.getCost(24, 10), nav2_costmap_2d::FREE_SPACE);
-  EXPECT_LT(master.getCost(24, 10), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
-  EXPECT_EQ(master.getCost(26, 10), nav2_costmap_2d::FREE_SPACE);
+  ASSERT_TRUE(eventually([&] {return holdsMapOfWidth(*costmap, 40);}));
+  {
+    Costmap2D & master = *costmap->getCostmap();
+    std::unique_lock<Costmap2D::mutex_t> lock(*master.getMutex());
+    EXPECT_EQ(master.getSizeInCellsY(), 30u);
+    EXPECT_DOUBLE_EQ(master.getResolution(), static_cast<double>(0.1f));
+    EXPECT_DOUBLE_EQ(master.getOriginX(), -1.0);
+    EXPECT_DOUBLE_EQ(master.getOriginY(), -1.0);
+    EXPECT_EQ(master.getCost(20, 10), nav2_costmap_2d::LETHAL_OBSTACLE);
+    EXPECT_EQ(master.getCost(22, 10), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
+    EXPECT_GT(master.getCost(24, 10), nav2_costmap_2d::FREE_SPACE);
+    EXPECT_LT(master.getCost(24, 10), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
+    EXPECT_EQ(master.getCost(26, 10), nav2_costmap_2d::FREE_SPACE);
+    EXPECT_EQ(master.getCost(5, 5), nav2_costmap_2d::NO_INFORMATION);
+    EXPECT_EQ(master.getCost(30, 20), nav2_costmap_2d::LETHAL_OBSTACLE);
+    EXPECT_EQ(master.getCost(10, 20), nav2_costmap_2d::FREE_SPACE);
+  }
 
   // A new footprint moves the inscribed band at once.
   costmap->setRobotFootprint(nav2_costmap_2d::makeFootprintFromRadius(0.4));
   EXPECT_EQ(costmap->getCostmap()->getCost(23, 10), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
+
+  // A second map replaces the first, geometry and all.
+  auto second = freeMap(20, 10, 2.0, 3.0);
+  second.data[5 * 20 + 15] = 100;
+  server.publish(second);
+  ASSERT_TRUE(eventually([&] {return holdsMapOfWidth(*costmap, 20);}));
+  Costmap2D & master = *costmap->getCostmap();
+  std::unique_lock<Costmap2D::mutex_t> lock(*master.getMutex());
+  EXPECT_EQ(master.getSizeInCellsY(), 10u);
+  EXPECT_DOUBLE_EQ(master.getOriginX(), 2.0);
+  EXPECT_DOUBLE_EQ(master.getOriginY(), 3.0);
+  EXPECT_EQ(master.getCost(15, 5), nav2_costmap_2d::LETHAL_OBSTACLE);
+  EXPECT_EQ(master.getCost(12, 5), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
+  EXPECT_EQ(master.getCost(5, 5), nav2_costmap_2d::FREE_SPACE);
+}
+
+TEST(Costmap2DROSTest, EachCostmapTakesTheMapOfItsOwnNamespace)
+{
+  MapServer alpha_server("/alpha_costmap/map");
+  MapServer beta_server("/beta_costmap/map");
+  MapServer shared_server("/shared/map");
+  auto alpha_map = freeMap(30, 10, 0.0, 0.0);
+  alpha_map.data[0] = -1;
+  alpha_server.publish(alpha_map);
+  beta_server.publish(freeMap(12, 12, 0.0, 0.0));
+  shared_server.publish(freeMap(7, 7, 0.0, 0.0));
+
+  auto alpha = configured("alpha_costmap");
+  auto beta = configured("beta_costmap");
+  auto remapped = configured(
+    "remapped_costmap", {rclcpp::Parameter("static_layer.map_topic", "/shared/map")});
+  ASSERT_TRUE(eventually([&] {return holdsMapOfWidth(*alpha, 30);}));
+  ASSERT_TRUE(eventually([&] {return holdsMapOfWidth(*beta, 12);}));
+  ASSERT_TRUE(eventually([&] {return holdsMapOfWidth(*remapped, 7);}));
+  // Without unknown tracking an unknown cell is free space.
+  EXPECT_EQ(alpha->getCostmap()->getCost(0, 0), nav2_costmap_2d::FREE_SPACE);
+
+  // A later map on one topic leaves the other costmap alone.
+  beta_server.publish(freeMap(14, 12, 0.0, 0.0));
+  ASSERT_TRUE(eventually([&] {return holdsMapOfWidth(*beta, 14);}));
+  EXPECT_TRUE(holdsMapOfWidth(*alpha, 30));
+  EXPECT_TRUE(holdsMapOfWidth(*remapped, 7));
 }
 
 TEST(Costmap2DROSTest, RobotPoseComesFromTheTfBuffer)
@@ -186,8 +298,10 @@ TEST(Costmap2DROSTest, RollingWindowUpdatesFollowTheRobotUnlessPaused)
     "rolling_costmap",
     {rclcpp::Parameter("rolling_window", true), rclcpp::Parameter("width", 1),
       rclcpp::Parameter("height", 1), rclcpp::Parameter("inflation_layer.inflation_radius", 0.0)});
+  MapServer server("/rolling_costmap/map");
+  server.publish(staticMap());
   costmap->activate();
-  costmap->setStaticMap(staticMap());
+  ASSERT_TRUE(eventually([&] {return costmap->isCurrent();}));
   auto buffer = costmap->getTfBuffer();
   ASSERT_TRUE(buffer->setTransform(transform("map", "base_link", 1.0, 0.0, 0.0), "test", true));
   costmap->updateMap();
@@ -205,15 +319,24 @@ TEST(Costmap2DROSTest, RollingWindowUpdatesFollowTheRobotUnlessPaused)
   EXPECT_NE(window->getCost(5, 4), nav2_costmap_2d::LETHAL_OBSTACLE);
 }
 
-TEST(Costmap2DROSTest, CleanupReleasesTheCostmap)
+TEST(Costmap2DROSTest, CleanupReleasesTheCostmapAndConfigureSubscribesAgain)
 {
+  MapServer server("/cycle_costmap/map");
+  server.publish(staticMap());
   auto costmap = configured("cycle_costmap");
   costmap->activate();
   EXPECT_EQ(costmap->get_current_state().id(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE);
+  ASSERT_TRUE(eventually([&] {return holdsMapOfWidth(*costmap, 40);}));
   costmap->deactivate();
   costmap->cleanup();
   EXPECT_EQ(costmap->getCostmap(), nullptr);
   EXPECT_EQ(costmap->getTfBuffer(), nullptr);
   geometry_msgs::msg::PoseStamped pose;
   EXPECT_FALSE(costmap->getRobotPose(pose));
+  // Nothing is listening now; a map published meanwhile is the one a new configure gets.
+  server.publish(freeMap(25, 25, 0.0, 0.0));
+
+  costmap->configure();
+  EXPECT_FALSE(holdsMapOfWidth(*costmap, 40));
+  ASSERT_TRUE(eventually([&] {return holdsMapOfWidth(*costmap, 25);}));
 }

@@ -17,6 +17,7 @@ namespace velmora_nav2_gridmap
 namespace
 {
 constexpr double kDefaultNarrowPassageWidth = 1.6;
+constexpr std::chrono::milliseconds kMapArrivalTimeout{2000};
 
 uint8_t stateOf(nav2_costmap_2d::Costmap2DROS & node)
 {
@@ -39,22 +40,21 @@ GridMapROS::GridMapROS(const std::string & name, const std::vector<rclcpp::Param
 
   map_file_ = costmap_ros_->get_parameter("yaml_filename").as_string();
   const OccupancyMap map = OccupancyMapLoader::load(map_file_);
-  const nav2_costmap_2d::Costmap2D static_map = map.toCostmap();
   const double width = costmap_ros_->get_parameter("narrow_passage_width").as_double();
   if (!std::isfinite(width) || width <= 0.0) {
     throw std::invalid_argument(
             "costmap node '" + name + "': parameter 'narrow_passage_width' must be a positive "
             "number of metres, got " + std::to_string(width));
   }
-  multi_grid_map_ = std::make_shared<MultiGridMap>(static_map, width);
+  multi_grid_map_ = std::make_shared<MultiGridMap>(map.toCostmap(), width);
 
+  publishMap(map);
   configureCostmap();
-  // The map server's part: hand the map to the costmap's static layer.
-  costmap_ros_->setStaticMap(static_map);
   costmap_ros_->activate();
   if (stateOf(*costmap_ros_) != lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE) {
     throw std::runtime_error("costmap node '" + name + "' failed to activate");
   }
+  waitForMap(map);
   VLOG_INFO(
     "[GridMap] map {} loaded: {} x {} cells of {} m, narrow passages below {} m",
     map_file_, map.width, map.height, map.resolution, width);
@@ -115,6 +115,54 @@ void GridMapROS::configureCostmap()
   }
 }
 
+template<typename Condition>
+bool GridMapROS::waitUntil(Condition condition, std::chrono::milliseconds timeout)
+{
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+void GridMapROS::publishMap(const OccupancyMap & map)
+{
+  // The map server's part. Latched, so the static layer gets it whenever it subscribes.
+  map_publisher_ = rclcpp::create_publisher<nav_msgs::msg::OccupancyGrid>(
+    costmap_ros_, "map", rclcpp::QoS(rclcpp::KeepLast(1)).transient_local().reliable());
+  nav_msgs::msg::OccupancyGrid grid =
+    map.toOccupancyGrid(costmap_ros_->get_parameter("global_frame").as_string());
+  grid.header.stamp = costmap_ros_->now();
+  grid.info.map_load_time = grid.header.stamp;
+  map_publisher_->publish(grid);
+}
+
+void GridMapROS::waitForMap(const OccupancyMap & map)
+{
+  // The static layer resizes the costmap to the map it received: matching geometry tells this
+  // map from the costmap's initial grid.
+  const double resolution = static_cast<float>(map.resolution);
+  const bool arrived = waitUntil(
+    [&] {
+      nav2_costmap_2d::Costmap2D * costmap = costmap_ros_->getCostmap();
+      std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
+      return costmap_ros_->isCurrent() && costmap->getSizeInCellsX() == map.width &&
+             costmap->getSizeInCellsY() == map.height &&
+             costmap->getResolution() == resolution &&
+             costmap->getOriginX() == map.origin_x && costmap->getOriginY() == map.origin_y;
+    }, kMapArrivalTimeout);
+  if (!arrived) {
+    throw std::runtime_error(
+            "costmap node '" + std::string(costmap_ros_->get_name()) + "' did not take the map " +
+            "published on " + map_publisher_->get_topic_name() + " within " +
+            std::to_string(kMapArrivalTimeout.count()) + " ms; its static layer subscribes to '" +
+            costmap_ros_->get_parameter("static_layer.map_topic").as_string() + "'");
+  }
+}
+
 void GridMapROS::shutDownCostmap()
 {
   if (stateOf(*costmap_ros_) == lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE) {
@@ -127,23 +175,21 @@ void GridMapROS::shutDownCostmap()
 
 bool GridMapROS::waitForCostmap(std::chrono::milliseconds timeout)
 {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (true) {
-    if (stateOf(*costmap_ros_) == lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE &&
-      costmap_ros_->isCurrent())
-    {
-      nav2_costmap_2d::Costmap2D * costmap = costmap_ros_->getCostmap();
-      if (costmap != nullptr) {
-        // Taking the lock waits out a rebuild in progress.
-        std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
-        return true;
+  return waitUntil(
+    [this] {
+      if (stateOf(*costmap_ros_) != lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE ||
+      !costmap_ros_->isCurrent())
+      {
+        return false;
       }
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+      nav2_costmap_2d::Costmap2D * costmap = costmap_ros_->getCostmap();
+      if (costmap == nullptr) {
+        return false;
+      }
+      // Taking the lock waits out a rebuild in progress.
+      std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
+      return true;
+    }, timeout);
 }
 
 bool GridMapROS::getInvertedRobotPose(geometry_msgs::msg::PoseStamped & pose)

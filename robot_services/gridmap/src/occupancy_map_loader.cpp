@@ -190,4 +190,19 @@ nav2_costmap_2d::Costmap2D OccupancyMap::toCostmap() const
   return costmap;
 }
 
+nav_msgs::msg::OccupancyGrid OccupancyMap::toOccupancyGrid(const std::string & frame_id) const
+{
+  nav_msgs::msg::OccupancyGrid grid;
+  grid.header.frame_id = frame_id;
+  grid.info.width = width;
+  grid.info.height = height;
+  grid.info.resolution = static_cast<float>(resolution);
+  grid.info.origin.position.x = origin_x;
+  grid.info.origin.position.y = origin_y;
+  grid.info.origin.orientation.z = std::sin(origin_yaw / 2.0);
+  grid.info.origin.orientation.w = std::cos(origin_yaw / 2.0);
+  grid.data = data;
+  return grid;
+}
+
 }  // namespace velmora_nav2_gridmap

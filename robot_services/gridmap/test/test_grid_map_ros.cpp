@@ -13,6 +13,7 @@
 
 #include "geometry_msgs/msg/transform_stamped.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
+#include "nav_msgs/msg/occupancy_grid.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "tf2/LinearMath/Quaternion.h"
 #include "tf2/utils.h"
@@ -124,7 +125,7 @@ TEST(GridMapROSTest, DefaultWorldBuildsTheCostmapNode)
   const nav2_costmap_2d::Costmap2D * costmap = costmap_ros->getCostmap();
   EXPECT_EQ(costmap->getSizeInCellsX(), 400u);
   EXPECT_EQ(costmap->getSizeInCellsY(), 300u);
-  EXPECT_DOUBLE_EQ(costmap->getResolution(), 0.05);
+  EXPECT_FLOAT_EQ(costmap->getResolution(), 0.05);   // the map message carries a float32
   EXPECT_EQ(costAt(grid_map, 6.5, 3.0), nav2_costmap_2d::LETHAL_OBSTACLE);   // shelf
   EXPECT_EQ(costAt(grid_map, 6.5, 3.5), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
   EXPECT_EQ(costAt(grid_map, 6.5, 4.4), nav2_costmap_2d::FREE_SPACE);    // aisle middle
@@ -202,6 +203,60 @@ TEST(GridMapROSTest, UnusableMapsAndParametersAreRefusedWithTheirNames)
   expectRefused<std::invalid_argument>(
     [] {GridMapROS("typo", robotParameters({rclcpp::Parameter("foot_print", kFootprint)}));},
     {"'foot_print'"});
+}
+
+TEST(GridMapROSTest, EachServicePublishesItsMapToItsOwnCostmap)
+{
+  ScratchDir dir;
+  // 1 m x 0.5 m: a wall along the top row, one grey (unknown) pixel below it.
+  std::string pixels(20 * 10, '\xfe');
+  std::fill(pixels.begin(), pixels.begin() + 20, '\0');
+  pixels[20 + 3] = '\x80';
+  dir.write("room.pgm", "P5 20 10 255\n" + pixels);
+  const std::string yaml = dir.write(
+    "room.yaml",
+    "image: room.pgm\nresolution: 0.05\norigin: [-2.0, 1.0, 0.0]\n"
+    "occupied_thresh: 0.65\nfree_thresh: 0.2\n");
+
+  GridMapROS warehouse("global_costmap", robotParameters());
+  GridMapROS room("room_costmap", robotParameters({rclcpp::Parameter("yaml_filename", yaml)}));
+  EXPECT_EQ(warehouse.getCostmapROS()->getCostmap()->getSizeInCellsX(), 400u);
+  EXPECT_EQ(room.getCostmapROS()->getCostmap()->getSizeInCellsX(), 20u);
+  EXPECT_EQ(room.getCostmapROS()->getCostmap()->getSizeInCellsY(), 10u);
+
+  // What a map-server client sees on the room's topic.
+  auto node = std::make_shared<rclcpp::Node>("map_listener");
+  nav_msgs::msg::OccupancyGrid::SharedPtr received;
+  auto subscription = node->create_subscription<nav_msgs::msg::OccupancyGrid>(
+    "/room_costmap/map", rclcpp::QoS(1).transient_local().reliable(),
+    [&received](nav_msgs::msg::OccupancyGrid::SharedPtr map) {received = map;});
+  rclcpp::executors::SingleThreadedExecutor executor;
+  executor.add_node(node);
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!received && std::chrono::steady_clock::now() < deadline) {
+    executor.spin_some(10ms);
+  }
+  ASSERT_NE(received, nullptr);
+  EXPECT_EQ(received->header.frame_id, "map");
+  EXPECT_EQ(received->info.width, 20u);
+  EXPECT_EQ(received->info.height, 10u);
+  EXPECT_FLOAT_EQ(received->info.resolution, 0.05f);
+  EXPECT_DOUBLE_EQ(received->info.origin.position.x, -2.0);
+  EXPECT_DOUBLE_EQ(received->info.origin.position.y, 1.0);
+  ASSERT_EQ(received->data.size(), 200u);
+  EXPECT_EQ(received->data[9 * 20 + 5], 100);   // the wall: the image's top line
+  EXPECT_EQ(received->data[8 * 20 + 3], -1);
+  EXPECT_EQ(received->data[0], 0);
+}
+
+TEST(GridMapROSTest, RefusesToStartWhenTheCostmapListensElsewhere)
+{
+  expectRefused<std::runtime_error>(
+    [] {
+      GridMapROS(
+        "deaf_costmap",
+        robotParameters({rclcpp::Parameter("static_layer.map_topic", "/nobody/map")}));
+    }, {"'deaf_costmap'", "/deaf_costmap/map", "/nobody/map"});
 }
 
 TEST(GridMapROSTest, InvertedRobotPoseFacesBackward)

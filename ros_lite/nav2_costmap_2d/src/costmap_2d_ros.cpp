@@ -1,6 +1,6 @@
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
 
-#include <stdexcept>
+#include <chrono>
 
 #include "nav2_util/node_utils.hpp"
 
@@ -29,7 +29,11 @@ Costmap2DROS::Costmap2DROS(
   init();
 }
 
-Costmap2DROS::~Costmap2DROS() = default;
+Costmap2DROS::~Costmap2DROS()
+{
+  // The map callback writes into the layered costmap: no callback may outlive it.
+  stopExecutorThread();
+}
 
 void Costmap2DROS::init()
 {
@@ -46,6 +50,11 @@ void Costmap2DROS::init()
   declare_parameter("resolution", rclcpp::ParameterValue(0.1));
   declare_parameter("origin_x", rclcpp::ParameterValue(0.0));
   declare_parameter("origin_y", rclcpp::ParameterValue(0.0));
+  declare_parameter("lethal_cost_threshold", rclcpp::ParameterValue(100));
+  declare_parameter("unknown_cost_value", rclcpp::ParameterValue(255));
+  declare_parameter("trinary_costmap", rclcpp::ParameterValue(true));
+  declare_parameter("static_layer.map_topic", rclcpp::ParameterValue(std::string("map")));
+  declare_parameter("static_layer.map_subscribe_transient_local", rclcpp::ParameterValue(true));
   declare_parameter("inflation_layer.inflation_radius", rclcpp::ParameterValue(0.55));
   declare_parameter("inflation_layer.cost_scaling_factor", rclcpp::ParameterValue(10.0));
 }
@@ -98,6 +107,11 @@ nav2_util::CallbackReturn Costmap2DROS::on_configure(const rclcpp_lifecycle::Sta
     static_cast<unsigned int>(map_height_meters_ / resolution_), resolution_, origin_x_, origin_y_);
   layered_costmap_->setInflationParameters(inflation_radius_, cost_scaling_factor_);
 
+  callback_group_ = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  static_layer_ = std::make_unique<StaticLayer>();
+  static_layer_->initialize(
+    layered_costmap_.get(), "static_layer", weak_from_this(), callback_group_);
+
   tf_buffer_ = std::make_shared<tf2_ros::Buffer>(get_clock());
   tf_listener_ = std::make_shared<tf2_ros::TransformListener>(*tf_buffer_);
 
@@ -108,6 +122,10 @@ nav2_util::CallbackReturn Costmap2DROS::on_configure(const rclcpp_lifecycle::Sta
     makeFootprintFromString(footprint_, footprint);
   }
   setRobotFootprint(footprint);
+
+  executor_ = std::make_shared<rclcpp::executors::SingleThreadedExecutor>();
+  executor_->add_callback_group(callback_group_, get_node_base_interface());
+  startExecutorThread();
   return nav2_util::CallbackReturn::SUCCESS;
 }
 
@@ -128,6 +146,9 @@ nav2_util::CallbackReturn Costmap2DROS::on_deactivate(const rclcpp_lifecycle::St
 nav2_util::CallbackReturn Costmap2DROS::on_cleanup(const rclcpp_lifecycle::State & /*state*/)
 {
   RCLCPP_INFO(get_logger(), "Cleaning up");
+  stopExecutorThread();
+  static_layer_.reset();
+  callback_group_.reset();
   layered_costmap_.reset();
   tf_listener_.reset();
   tf_buffer_.reset();
@@ -237,12 +258,28 @@ void Costmap2DROS::setRobotFootprintPolygon(const geometry_msgs::msg::Polygon::S
   setRobotFootprint(toPointVector(footprint));
 }
 
-void Costmap2DROS::setStaticMap(const Costmap2D & static_map)
+void Costmap2DROS::startExecutorThread()
 {
-  if (!layered_costmap_) {
-    throw std::logic_error("costmap '" + name_ + "' must be configured before it takes a map");
+  executor_done_ = false;
+  executor_thread_ = std::thread(
+    [this]() {
+      executor_->spin();
+      executor_done_ = true;
+    });
+}
+
+void Costmap2DROS::stopExecutorThread()
+{
+  if (!executor_thread_.joinable()) {
+    return;
   }
-  layered_costmap_->setStaticMap(static_map);
+  // cancel() only ends a spin already under way; repeat until the thread has been through one.
+  while (!executor_done_) {
+    executor_->cancel();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  executor_thread_.join();
+  executor_.reset();
 }
 
 }  // namespace nav2_costmap_2d

@@ -83,7 +83,7 @@ void LayeredCostmap::rebuild()
   const unsigned int size_y = master.getSizeInCellsY();
   master.resetMap(0, 0, size_x, size_y);
   current_ = has_static_map_;
-  initialized_ = current_;
+  initialized_ = has_static_map_;
   if (!has_static_map_) {
     return;
   }

@@ -8,7 +8,9 @@
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
+#include "nav_msgs/msg/occupancy_grid.hpp"
 #include "rclcpp/parameter.hpp"
+#include "rclcpp/publisher.hpp"
 #include "velmora_nav2_gridmap/multi_grid_map.hpp"
 #include "velmora_nav2_gridmap/occupancy_map_loader.hpp"
 
@@ -18,6 +20,11 @@ namespace velmora_nav2_gridmap
 // The robot's map service: loads the occupancy map, owns the costmap node built on it (global
 // frame "map", robot frame "base_footprint") and the multi-layer map with the narrow-passage
 // layer.
+//
+// The costmap takes the map the way it takes one from a map server: GridMapROS publishes it,
+// latched (transient local, keep last 1), on the costmap node's "map" topic (so
+// "/global_costmap/map" by default), where the costmap's static layer subscribes by default.
+// Each costmap node thus gets only its own map.
 //
 // The costmap node takes its parameters like any node: from the parameter files given to
 // rclcpp::init for its name, then from `parameters` (which win). Besides the costmap's own
@@ -30,10 +37,12 @@ class GridMapROS
 {
 public:
   // Creates the costmap node `name` in namespace `name` (so "/global_costmap/global_costmap"
-  // by default), loads the map, configures and activates the node. Throws MapLoadError for an
-  // unusable map file and std::invalid_argument for an unusable parameter (a footprint of
-  // fewer than three points, a bad narrow_passage_width, an unknown parameter name); the
-  // message names the file or parameter.
+  // by default), loads and publishes the map, configures and activates the node and returns
+  // once the costmap holds the map. Throws MapLoadError for an unusable map file,
+  // std::invalid_argument for an unusable parameter (a footprint of fewer than three points, a
+  // bad narrow_passage_width, an unknown parameter name), the message naming the file or
+  // parameter, and std::runtime_error naming the node when the costmap does not take the map
+  // within 2 s (e.g. its static_layer.map_topic points elsewhere).
   explicit GridMapROS(
     const std::string & name = "global_costmap",
     const std::vector<rclcpp::Parameter> & parameters = {});
@@ -59,9 +68,16 @@ private:
   void applyParameters(const std::vector<rclcpp::Parameter> & parameters);
   void checkFootprint();
   void configureCostmap();
+  void publishMap(const OccupancyMap & map);
+  void waitForMap(const OccupancyMap & map);
   void shutDownCostmap();
+  // Polls `condition` until it holds (true) or `timeout` has passed (false).
+  template<typename Condition>
+  static bool waitUntil(Condition condition, std::chrono::milliseconds timeout);
 
   std::shared_ptr<nav2_costmap_2d::Costmap2DROS> costmap_ros_;
+  // Kept for the service's lifetime: the latched map stays available to the costmap.
+  rclcpp::Publisher<nav_msgs::msg::OccupancyGrid>::SharedPtr map_publisher_;
   std::shared_ptr<MultiGridMap> multi_grid_map_;
   std::string map_file_;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nav2_costmap_2d/costmap_2d.hpp"
+#include "nav_msgs/msg/occupancy_grid.hpp"
 
 namespace velmora_nav2_gridmap
 {
@@ -39,6 +40,9 @@ struct OccupancyMap
 
   // The costs a static costmap layer makes of it: LETHAL_OBSTACLE, FREE_SPACE, NO_INFORMATION.
   nav2_costmap_2d::Costmap2D toCostmap() const;
+  // The message a map server publishes of it, in `frame_id`; the header stamp is left to the
+  // publisher.
+  nav_msgs::msg::OccupancyGrid toOccupancyGrid(const std::string & frame_id) const;
 };
 
 // Reads a map in the ROS map-server format: a YAML file with "image" (path relative to the YAML

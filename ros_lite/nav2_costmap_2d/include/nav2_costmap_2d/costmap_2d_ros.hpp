@@ -1,8 +1,10 @@
 #ifndef NAV2_COSTMAP_2D__COSTMAP_2D_ROS_HPP_
 #define NAV2_COSTMAP_2D__COSTMAP_2D_ROS_HPP_
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "geometry_msgs/msg/point.hpp"
@@ -14,6 +16,7 @@
 #include "nav2_costmap_2d/footprint.hpp"
 #include "nav2_costmap_2d/inflation_layer.hpp"
 #include "nav2_costmap_2d/layered_costmap.hpp"
+#include "nav2_costmap_2d/static_layer.hpp"
 #include "nav2_util/lifecycle_node.hpp"
 #include "nav2_util/robot_utils.hpp"
 #include "pluginlib/class_loader.hpp"
@@ -33,10 +36,17 @@ namespace nav2_costmap_2d
 //   footprint ("[]": use robot_radius), robot_radius (0.1), footprint_padding (0.01),
 //   track_unknown_space (false), rolling_window (false), width / height (5 m),
 //   resolution (0.1), origin_x / origin_y (0.0): the master grid until a static map arrives,
+//   lethal_cost_threshold (100), unknown_cost_value (255), trinary_costmap (true): how map
+//   values become costs, static_layer.map_topic ("map"),
+//   static_layer.map_subscribe_transient_local (true),
 //   inflation_layer.inflation_radius (0.55), inflation_layer.cost_scaling_factor (10.0).
-// Nav2 loads its layers as plugins listed in "plugins"; the stand-in has a fixed static map +
-// inflation stack, so the inflation parameters are declared up front under the name Nav2
-// configurations give that layer.
+// Nav2 loads its layers as plugins listed in "plugins" and by default stacks static_layer,
+// obstacle_layer and inflation_layer; the stand-in has a fixed static + inflation stack, so the
+// layer parameters are declared up front under the names Nav2 configurations give those layers.
+//
+// As in Nav2, configure creates a callback group of the node's own and spins it on a thread the
+// node owns until cleanup: the static layer's map subscription works without anyone spinning
+// the node.
 class Costmap2DROS : public nav2_util::LifecycleNode
 {
 public:
@@ -94,17 +104,18 @@ public:
   bool getUseRadius() {return use_radius_;}
   double getRobotRadius() {return robot_radius_;}
 
-  // ---- ros_lite only ----
-  // Hands the costmap its static map (costs LETHAL_OBSTACLE, FREE_SPACE, NO_INFORMATION), as
-  // Nav2's static layer receives it from the map topic; the master costmap is rebuilt and
-  // inflated at once. Throws std::logic_error before configure.
-  void setStaticMap(const Costmap2D & static_map);
-
 protected:
   void init();
   void getParameters();
+  void startExecutorThread();
+  void stopExecutorThread();
 
   std::unique_ptr<LayeredCostmap> layered_costmap_;
+  std::unique_ptr<StaticLayer> static_layer_;
+  rclcpp::CallbackGroup::SharedPtr callback_group_;
+  rclcpp::executors::SingleThreadedExecutor::SharedPtr executor_;
+  std::thread executor_thread_;
+  std::atomic_bool executor_done_{false};
   std::string name_;
   std::shared_ptr<tf2_ros::Buffer> tf_buffer_;
   std::shared_ptr<tf2_ros::TransformListener> tf_listener_;

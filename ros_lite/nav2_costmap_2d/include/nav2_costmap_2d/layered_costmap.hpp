@@ -1,6 +1,7 @@
 #ifndef NAV2_COSTMAP_2D__LAYERED_COSTMAP_HPP_
 #define NAV2_COSTMAP_2D__LAYERED_COSTMAP_HPP_
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,9 +15,9 @@ namespace nav2_costmap_2d
 {
 
 // The master costmap and the layers that fill it. Nav2 loads its layers as plugins; the
-// stand-in has a fixed stack: a static map (set by whoever loads the map) under an inflation
-// layer. Whenever the map, the footprint or the inflation parameters change the master costmap
-// is rebuilt from the static map.
+// stand-in has a fixed stack: a static map (which the static layer takes from the map topic)
+// under an inflation layer. Whenever the map, the footprint or the inflation parameters change
+// the master costmap is rebuilt from the static map.
 class LayeredCostmap
 {
 public:
@@ -33,7 +34,7 @@ public:
     unsigned int size_x, unsigned int size_y, double resolution, double origin_x,
     double origin_y, bool size_locked = false);
 
-  // True once the master costmap holds a static map.
+  // True once the master costmap holds a static map. Safe to poll from any thread.
   bool isCurrent() {return current_;}
   Costmap2D * getCostmap() {return &combined_costmap_;}
   bool isRolling() {return rolling_window_;}
@@ -66,8 +67,9 @@ private:
   std::string global_frame_;
   bool rolling_window_;
   bool track_unknown_;
-  bool current_{false};
-  bool initialized_{false};
+  // Maps arrive on the costmap node's own thread while others poll these.
+  std::atomic_bool current_{false};
+  std::atomic_bool initialized_{false};
   bool size_locked_{false};
   bool has_static_map_{false};
   std::vector<geometry_msgs::msg::Point> footprint_;
