@@ -162,7 +162,7 @@ double TraceSvgWriter::pixelHeight() const
 
 void TraceSvgWriter::writeMap(std::ostream & svg) const
 {
-  svg << "<g id=\"map\">\n"
+  svg << "<g id=\"map\" shape-rendering=\"crispEdges\">\n"
       << "<rect class=\"map-area\" x=\"" << kMargin << "\" y=\"" << kMargin << "\" width=\""
       << pixelWidth() << "\" height=\"" << pixelHeight()
       << "\" fill=\"none\" stroke=\"#90a4ae\"/>\n";
