@@ -54,13 +54,14 @@ public:
       "[action_name] {} options.result_timeout.nanoseconds is {}", action_name_,
       static_cast<int64_t>(options.result_timeout.nanoseconds));
 
-    using namespace std::placeholders;  // NOLINT
     action_server_ = rclcpp_action::create_server<ActionT>(
       node_base_interface_, node_clock_interface_, node_logging_interface_,
       node_waitables_interface_, action_name_,
-      std::bind(&VelmoraSimpleActionServer::handle_goal, this, _1, _2),
-      std::bind(&VelmoraSimpleActionServer::handle_cancel, this, _1),
-      std::bind(&VelmoraSimpleActionServer::handle_accepted, this, _1),
+      [this](const rclcpp_action::GoalUUID & uuid, std::shared_ptr<const Goal> goal) {
+        return handle_goal(uuid, goal);
+      },
+      [this](const std::shared_ptr<GoalHandle> handle) {return handle_cancel(handle);},
+      [this](const std::shared_ptr<GoalHandle> handle) {handle_accepted(handle);},
       options);
   }
 
