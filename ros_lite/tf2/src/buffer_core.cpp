@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "console.hpp"
+#include "tf2/impl/time_msg.h"
 
 namespace tf2
 {
@@ -18,25 +19,8 @@ namespace
 constexpr double QUATERNION_NORMALIZATION_TOLERANCE = 10e-3;
 constexpr TransformableRequestHandle NEVER_TRANSFORMABLE = 0xffffffffffffffffULL;
 
-TimePoint timeFromMsg(const builtin_interfaces::msg::Time & stamp)
-{
-  return TimePoint(std::chrono::seconds(stamp.sec) + std::chrono::nanoseconds(stamp.nanosec));
-}
-
-builtin_interfaces::msg::Time timeToMsg(const TimePoint & time)
-{
-  const int64_t ns = time.time_since_epoch().count();
-  int64_t sec = ns / 1000000000LL;
-  int64_t rest = ns % 1000000000LL;
-  if (rest < 0) {
-    rest += 1000000000LL;
-    --sec;
-  }
-  builtin_interfaces::msg::Time msg;
-  msg.sec = static_cast<int32_t>(sec);
-  msg.nanosec = static_cast<uint32_t>(rest);
-  return msg;
-}
+using impl::timeFromMsg;
+using impl::timeToMsg;
 
 bool startsWithSlash(const std::string & frame_id)
 {

@@ -12,6 +12,7 @@
 #include "rclcpp/time.hpp"
 #include "tf2/convert.h"
 #include "tf2/exceptions.h"
+#include "tf2/impl/time_msg.h"
 #include "tf2/time.h"
 #include "tf2/transform_datatypes.h"
 
@@ -20,37 +21,17 @@ namespace tf2_ros
 
 inline builtin_interfaces::msg::Time toMsg(const tf2::TimePoint & t)
 {
-  const int64_t ns = t.time_since_epoch().count();
-  int64_t sec = ns / 1000000000LL;
-  int64_t rest = ns % 1000000000LL;
-  if (rest < 0) {
-    rest += 1000000000LL;
-    --sec;
-  }
-  builtin_interfaces::msg::Time time_msg;
-  time_msg.sec = static_cast<int32_t>(sec);
-  time_msg.nanosec = static_cast<uint32_t>(rest);
-  return time_msg;
+  return tf2::impl::timeToMsg(t);
 }
 
 inline tf2::TimePoint fromMsg(const builtin_interfaces::msg::Time & time_msg)
 {
-  return tf2::TimePoint(std::chrono::seconds(time_msg.sec) + std::chrono::nanoseconds(time_msg.nanosec));
+  return tf2::impl::timeFromMsg(time_msg);
 }
 
 inline builtin_interfaces::msg::Duration toMsg(const tf2::Duration & t)
 {
-  const int64_t ns = t.count();
-  int64_t sec = ns / 1000000000LL;
-  int64_t rest = ns % 1000000000LL;
-  if (rest < 0) {
-    rest += 1000000000LL;
-    --sec;
-  }
-  builtin_interfaces::msg::Duration duration_msg;
-  duration_msg.sec = static_cast<int32_t>(sec);
-  duration_msg.nanosec = static_cast<uint32_t>(rest);
-  return duration_msg;
+  return tf2::impl::nanosecondsToMsg<builtin_interfaces::msg::Duration>(t.count());
 }
 
 inline tf2::Duration fromMsg(const builtin_interfaces::msg::Duration & duration_msg)
