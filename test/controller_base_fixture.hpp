@@ -28,6 +28,7 @@
 #include "velmora_communicator/recording_robot_link.hpp"
 #include "velmora_nav2_gridmap/grid_map_ros.hpp"
 #include "velmora_protocol/msg/move_ment_status.hpp"
+#include "velmora/testing/rclcpp_environment.hpp"
 
 namespace controller_base_test
 {
@@ -84,15 +85,8 @@ private:
   }
 };
 
-class RclcppEnvironment : public ::testing::Environment
-{
-public:
-  void SetUp() override {rclcpp::init(0, nullptr);}
-  void TearDown() override {rclcpp::shutdown();}
-};
-
 inline ::testing::Environment * const kRclcppEnvironment =
-  ::testing::AddGlobalTestEnvironment(new RclcppEnvironment);
+  ::testing::AddGlobalTestEnvironment(new velmora::testing::RclcppEnvironment);
 inline ::testing::Environment * const kTestMapEnvironment =
   ::testing::AddGlobalTestEnvironment(new TestMap);
 

@@ -15,10 +15,10 @@
 #include "rclcpp_action/rclcpp_action.hpp"
 #include "simulated_stack.hpp"
 #include "velmora_nav2_protocol/action/controller.hpp"
+#include "velmora/testing/rclcpp_environment.hpp"
 
 namespace
 {
-
 using namespace std::chrono_literals;
 using Action = velmora_nav2_protocol::action::Controller;
 using ClientGoalHandle = rclcpp_action::ClientGoalHandle<Action>;
@@ -36,19 +36,10 @@ constexpr double kHeadingTolerance = 0.06;
 // The robot outline of the demo's parameter file, given the way an operator would: -p on the
 // command line (quoted, as the footprint is a string), taken by the costmap node, the one node
 // that declares it.
-class RclcppEnvironment : public ::testing::Environment
-{
-public:
-  void SetUp() override
-  {
-    const char * argv[] = {
-      "test_end_to_end_lateral_move", "--ros-args", "-p",
-      "footprint:='[[0.30, 0.25], [0.30, -0.25], [-0.30, -0.25], [-0.30, 0.25]]'"};
-    rclcpp::init(4, argv);
-  }
-  void TearDown() override {rclcpp::shutdown();}
-};
-const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(new RclcppEnvironment);
+constexpr const char * kFootprintOverride =
+  "footprint:='[[0.30, 0.25], [0.30, -0.25], [-0.30, -0.25], [-0.30, 0.25]]'";
+const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(
+  new velmora::testing::RclcppEnvironment({"--ros-args", "-p", kFootprintOverride}));
 
 class EndToEndLateralMove : public ::testing::Test
 {

@@ -27,6 +27,7 @@
 #include "trace_svg_writer.hpp"
 #include "velmora_nav2_gridmap/occupancy_map_loader.hpp"
 #include "velmora_sim_robot/sim_robot.hpp"
+#include "velmora/testing/rclcpp_environment.hpp"
 
 namespace velmora_apps
 {
@@ -42,20 +43,13 @@ using Attributes = std::map<std::string, std::string>;
 constexpr double kPi = 3.14159265358979323846;
 constexpr auto kDeadline = 5s;
 
-// The demo's robot outline, for the suite that runs the whole stack.
-class RclcppEnvironment : public ::testing::Environment
-{
-public:
-  void SetUp() override
-  {
-    const char * argv[] = {
-      "test_trace_writer", "--ros-args", "-p",
-      "footprint:='[[0.30, 0.25], [0.30, -0.25], [-0.30, -0.25], [-0.30, 0.25]]'"};
-    rclcpp::init(4, argv);
-  }
-  void TearDown() override {rclcpp::shutdown();}
-};
-const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(new RclcppEnvironment);
+// The robot outline of the demo's parameter file, given the way an operator would: -p on the
+// command line (quoted, as the footprint is a string), taken by the costmap node, the one node
+// that declares it.
+constexpr const char * kFootprintOverride =
+  "footprint:='[[0.30, 0.25], [0.30, -0.25], [-0.30, -0.25], [-0.30, 0.25]]'";
+const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(
+  new velmora::testing::RclcppEnvironment({"--ros-args", "-p", kFootprintOverride}));
 
 // The attributes of every `tag` element, in document order.
 std::vector<Attributes> elements(const std::string & svg, const std::string & tag)

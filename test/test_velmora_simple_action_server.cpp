@@ -17,10 +17,10 @@
 #include "rclcpp_action/rclcpp_action.hpp"
 #include "velmora_nav2_base_class/velmora_simple_action_server.hpp"
 #include "velmora_nav2_protocol/action/controller.hpp"
+#include "velmora/testing/rclcpp_environment.hpp"
 
 namespace
 {
-
 using Action = velmora_nav2_protocol::action::Controller;
 using Server = nav2_util::VelmoraSimpleActionServer<Action>;
 using ClientGoalHandle = rclcpp_action::ClientGoalHandle<Action>;
@@ -29,13 +29,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kDeadline = 5s;
 
-class RclcppEnvironment : public ::testing::Environment
-{
-public:
-  void SetUp() override {rclcpp::init(0, nullptr);}
-  void TearDown() override {rclcpp::shutdown();}
-};
-const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(new RclcppEnvironment);
+const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(new velmora::testing::RclcppEnvironment);
 
 // The execute callback under test control: each run records the goal it started with, then
 // performs the script the test installed for it.

@@ -10,20 +10,14 @@
 #include "rclcpp/rclcpp.hpp"
 #include "tf2/LinearMath/Quaternion.h"
 #include "tf2_geometry_msgs/tf2_geometry_msgs.hpp"
+#include "velmora/testing/rclcpp_environment.hpp"
 
 using Collision::CollisionCheck;
 
 namespace
 {
-class RclcppEnvironment : public ::testing::Environment
-{
-public:
-  void SetUp() override {rclcpp::init(0, nullptr);}
-  void TearDown() override {rclcpp::shutdown();}
-};
-
 ::testing::Environment * const kRclcpp =
-  ::testing::AddGlobalTestEnvironment(new RclcppEnvironment);
+  ::testing::AddGlobalTestEnvironment(new velmora::testing::RclcppEnvironment);
 
 geometry_msgs::msg::Pose pose(double x, double y, double yaw)
 {

@@ -20,6 +20,7 @@
 #include "tf2_geometry_msgs/tf2_geometry_msgs.hpp"
 #include "velmora_nav2_gridmap/grid_map_ros.hpp"
 #include "velmora_sim_robot/sim_robot.hpp"
+#include "velmora/testing/rclcpp_environment.hpp"
 
 using velmora_nav2_gridmap::GridMapROS;
 using velmora_nav2_gridmap::MapLoadError;
@@ -30,15 +31,8 @@ using namespace std::chrono_literals;
 
 constexpr const char * kFootprint = "[[0.25, 0.2], [-0.25, 0.2], [-0.25, -0.2], [0.25, -0.2]]";
 
-class RclcppEnvironment : public ::testing::Environment
-{
-public:
-  void SetUp() override {rclcpp::init(0, nullptr);}
-  void TearDown() override {rclcpp::shutdown();}
-};
-
 ::testing::Environment * const kRclcpp =
-  ::testing::AddGlobalTestEnvironment(new RclcppEnvironment);
+  ::testing::AddGlobalTestEnvironment(new velmora::testing::RclcppEnvironment);
 
 std::vector<rclcpp::Parameter> robotParameters(std::vector<rclcpp::Parameter> extra = {})
 {

@@ -21,12 +21,12 @@
 #include "velmora/testing/log_capture.hpp"
 #include "velmora_communicator/communicator_engine.hpp"
 #include "velmora_sim_robot/sim_robot.hpp"
+#include "velmora/testing/rclcpp_environment.hpp"
 
 namespace velmora_sim_robot
 {
 namespace
 {
-
 using namespace std::chrono_literals;
 using velmora_communicator::CallKind;
 using velmora_communicator::CommunicatorEngine;
@@ -34,15 +34,8 @@ using velmora_communicator::CommunicatorEngine;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-class RclcppEnvironment : public ::testing::Environment
-{
-public:
-  void SetUp() override {rclcpp::init(0, nullptr);}
-  void TearDown() override {rclcpp::shutdown();}
-};
-
 ::testing::Environment * const kRclcpp =
-  ::testing::AddGlobalTestEnvironment(new RclcppEnvironment);
+  ::testing::AddGlobalTestEnvironment(new velmora::testing::RclcppEnvironment);
 
 geometry_msgs::msg::Twist twist(double vx, double vy, double wz)
 {
