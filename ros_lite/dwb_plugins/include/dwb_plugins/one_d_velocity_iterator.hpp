@@ -60,7 +60,7 @@ public:
   OneDVelocityIterator & operator++()
   {
     const double current = getVelocity();
-    if (return_zero_ && current < 0.0 && index_ + 1 < samples_ &&
+    if (return_zero_ && current < -EPSILON && index_ + 1 < samples_ &&
       min_vel_ + (index_ + 1) * increment_ > EPSILON)
     {
       return_zero_now_ = true;
