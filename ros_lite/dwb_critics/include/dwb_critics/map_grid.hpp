@@ -1,0 +1,96 @@
+#ifndef DWB_CRITICS__MAP_GRID_HPP_
+#define DWB_CRITICS__MAP_GRID_HPP_
+
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dwb_core/trajectory_critic.hpp"
+#include "nav2_costmap_2d/costmap_2d.hpp"
+
+namespace dwb_critics
+{
+
+// Scores poses by a per-cell grid of Manhattan distances (in cells) from seed cells, spread over
+// the free cells of the costmap. Subclasses choose the seeds in prepare().
+class MapGridCritic : public dwb_core::TrajectoryCritic
+{
+public:
+  void onInit() override;
+  double scoreTrajectory(const dwb_msgs::msg::Trajectory2D & traj) override;
+  void addCriticVisualization(
+    std::vector<std::pair<std::string, std::vector<float>>> & cost_channels) override;
+  // Grid values are cells; half a cell per unit keeps the default weights in metres.
+  double getScale() const override {return costmap_->getResolution() * 0.5 * scale_;}
+
+  // The grid value under the pose; throws when the pose is off the map.
+  virtual double scorePose(const geometry_msgs::msg::Pose2D & pose);
+  double getScore(unsigned int x, unsigned int y) const
+  {
+    return cell_values_[costmap_->getIndex(x, y)];
+  }
+  void setAsObstacle(unsigned int index) {cell_values_[index] = obstacle_value_;}
+
+  // Every cell back to unreachable, no seeds; follows a resized costmap.
+  void reset() override;
+
+protected:
+  enum class ScoreAggregationType {Last, Sum, Product};
+
+  // Gives the cell distance 0 and queues it for propagation (once).
+  void addSeed(unsigned int x, unsigned int y);
+  // Breadth-first from the seeds: each free cell gets one more than the cell it was reached
+  // from, an obstacle cell next to a reached cell gets the obstacle score.
+  void propagateManhattanDistances();
+  static bool isObstacle(unsigned char cost);
+
+  // Calls visit(x, y) for the plan's points on the map, the plan walked in steps of at most one
+  // cell; stops where the plan leaves the map after having been on it.
+  template<typename Visit>
+  void walkPlanOnMap(const nav_2d_msgs::msg::Path2D & plan, Visit && visit) const
+  {
+    const double step = costmap_->getResolution();
+    bool started = false;
+    auto at = [&](double x, double y) {
+        unsigned int cell_x, cell_y;
+        if (costmap_->worldToMap(x, y, cell_x, cell_y)) {
+          started = true;
+          visit(cell_x, cell_y);
+          return true;
+        }
+        return !started;
+      };
+    for (size_t i = 0; i + 1 < plan.poses.size(); ++i) {
+      const auto & from = plan.poses[i];
+      const auto & to = plan.poses[i + 1];
+      const double dx = to.x - from.x;
+      const double dy = to.y - from.y;
+      const int steps = std::max(1, static_cast<int>(std::ceil(std::hypot(dx, dy) / step)));
+      for (int k = 0; k < steps; ++k) {
+        const double ratio = static_cast<double>(k) / steps;
+        if (!at(from.x + dx * ratio, from.y + dy * ratio)) {
+          return;
+        }
+      }
+    }
+    if (!plan.poses.empty()) {
+      at(plan.poses.back().x, plan.poses.back().y);
+    }
+  }
+
+  nav2_costmap_2d::Costmap2D * costmap_{nullptr};
+  // Flat, row-major like the costmap; kept across cycles so that preparing allocates nothing.
+  std::vector<float> cell_values_;
+  // Each cell is queued at most once, so a flat array with a moving head is the whole FIFO.
+  std::vector<unsigned int> queue_;
+  size_t queue_end_{0};
+  double obstacle_score_{0.0}, unreachable_score_{0.0};
+  float obstacle_value_{0.0f}, unreachable_value_{0.0f};
+  bool stop_on_failure_{true};
+  ScoreAggregationType aggregation_type_{ScoreAggregationType::Last};
+};
+
+}  // namespace dwb_critics
+
+#endif  // DWB_CRITICS__MAP_GRID_HPP_

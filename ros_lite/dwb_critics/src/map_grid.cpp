@@ -1,0 +1,169 @@
+#include "dwb_critics/map_grid.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+#include "dwb_core/exceptions.hpp"
+#include "nav2_costmap_2d/cost_values.hpp"
+#include "nav_2d_utils/parameters.hpp"
+
+namespace dwb_critics
+{
+
+void MapGridCritic::onInit()
+{
+  costmap_ = costmap_ros_->getCostmap();
+  stop_on_failure_ = true;
+
+  std::string aggregation = nav_2d_utils::searchAndGetParam(
+    node_.lock(), dwb_plugin_name_ + "." + name_ + ".aggregation_type", std::string("last"));
+  std::transform(
+    aggregation.begin(), aggregation.end(), aggregation.begin(),
+    [](unsigned char c) {return static_cast<char>(std::tolower(c));});
+  if (aggregation == "last") {
+    aggregation_type_ = ScoreAggregationType::Last;
+  } else if (aggregation == "sum") {
+    aggregation_type_ = ScoreAggregationType::Sum;
+  } else if (aggregation == "product") {
+    aggregation_type_ = ScoreAggregationType::Product;
+  } else {
+    RCLCPP_ERROR(
+      rclcpp::get_logger("MapGridCritic"),
+      "aggregation_type parameter \"%s\" invalid. Using Last.", aggregation.c_str());
+    aggregation_type_ = ScoreAggregationType::Last;
+  }
+  reset();
+}
+
+void MapGridCritic::reset()
+{
+  costmap_ = costmap_ros_->getCostmap();
+  if (costmap_ == nullptr) {
+    return;
+  }
+  const size_t cells = size_t{costmap_->getSizeInCellsX()} * costmap_->getSizeInCellsY();
+  obstacle_score_ = static_cast<double>(cells);
+  unreachable_score_ = obstacle_score_ + 1.0;
+  obstacle_value_ = static_cast<float>(obstacle_score_);
+  unreachable_value_ = static_cast<float>(unreachable_score_);
+  // resize() keeps the storage when the size is unchanged: no allocation per cycle.
+  cell_values_.resize(cells);
+  queue_.resize(cells);
+  std::fill(cell_values_.begin(), cell_values_.end(), unreachable_value_);
+  queue_end_ = 0;
+}
+
+void MapGridCritic::addSeed(unsigned int x, unsigned int y)
+{
+  const unsigned int index = costmap_->getIndex(x, y);
+  if (cell_values_[index] == 0.0f) {
+    return;
+  }
+  cell_values_[index] = 0.0f;
+  queue_[queue_end_++] = index;
+}
+
+bool MapGridCritic::isObstacle(unsigned char cost)
+{
+  return cost == nav2_costmap_2d::LETHAL_OBSTACLE ||
+         cost == nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE ||
+         cost == nav2_costmap_2d::NO_INFORMATION;
+}
+
+void MapGridCritic::propagateManhattanDistances()
+{
+  const unsigned int size_x = costmap_->getSizeInCellsX();
+  const size_t cells = cell_values_.size();
+  const unsigned char * costs = costmap_->getCharMap();
+  float * values = cell_values_.data();
+  unsigned int * queue = queue_.data();
+  size_t end = queue_end_;
+
+  auto reach = [&](unsigned int neighbour, float value) {
+      if (values[neighbour] != unreachable_value_) {
+        return;
+      }
+      if (isObstacle(costs[neighbour])) {
+        values[neighbour] = obstacle_value_;
+      } else {
+        values[neighbour] = value;
+        queue[end++] = neighbour;
+      }
+    };
+
+  // With unit steps and every seed at 0, first-in first-out visits cells in order of distance,
+  // so the first value a cell gets is its shortest Manhattan distance.
+  for (size_t head = 0; head < end; ++head) {
+    const unsigned int index = queue[head];
+    const float next = values[index] + 1.0f;
+    const unsigned int x = index % size_x;
+    if (x > 0) {
+      reach(index - 1, next);
+    }
+    if (x + 1 < size_x) {
+      reach(index + 1, next);
+    }
+    if (index >= size_x) {
+      reach(index - size_x, next);
+    }
+    if (index + size_x < cells) {
+      reach(index + size_x, next);
+    }
+  }
+  queue_end_ = 0;
+}
+
+double MapGridCritic::scorePose(const geometry_msgs::msg::Pose2D & pose)
+{
+  unsigned int cell_x, cell_y;
+  if (!costmap_->worldToMap(pose.x, pose.y, cell_x, cell_y)) {
+    throw dwb_core::IllegalTrajectoryException(name_, "Trajectory Goes Off Grid.");
+  }
+  return getScore(cell_x, cell_y);
+}
+
+double MapGridCritic::scoreTrajectory(const dwb_msgs::msg::Trajectory2D & traj)
+{
+  double score = 0.0;
+  size_t start_index = 0;
+  if (aggregation_type_ == ScoreAggregationType::Product && !traj.poses.empty()) {
+    score = 1.0;
+  } else if (aggregation_type_ == ScoreAggregationType::Last && !stop_on_failure_ &&
+    !traj.poses.empty())
+  {
+    // Only the last pose counts and failures are not checked: skip the others.
+    start_index = traj.poses.size() - 1;
+  }
+  for (size_t i = start_index; i < traj.poses.size(); ++i) {
+    const double grid_dist = scorePose(traj.poses[i]);
+    if (stop_on_failure_) {
+      if (grid_dist == obstacle_score_) {
+        throw dwb_core::IllegalTrajectoryException(name_, "Trajectory Hits Obstacle.");
+      } else if (grid_dist == unreachable_score_) {
+        throw dwb_core::IllegalTrajectoryException(name_, "Trajectory Hits Unreachable Area.");
+      }
+    }
+    switch (aggregation_type_) {
+      case ScoreAggregationType::Last:
+        score = grid_dist;
+        break;
+      case ScoreAggregationType::Sum:
+        score += grid_dist;
+        break;
+      case ScoreAggregationType::Product:
+        if (score > 0) {
+          score *= grid_dist;
+        }
+        break;
+    }
+  }
+  return score;
+}
+
+void MapGridCritic::addCriticVisualization(
+  std::vector<std::pair<std::string, std::vector<float>>> & cost_channels)
+{
+  cost_channels.emplace_back(name_, cell_values_);
+}
+
+}  // namespace dwb_critics
