@@ -11,3 +11,9 @@ function(velmora_add_test name)
 endfunction()
 
 include(cmake/core.cmake)
+# A ROS 2 install has pluginlib open the DWB generator and critic libraries at run time; here
+# they are linked into the core, so their registrations come with every program that uses it.
+if(TARGET velmora_nav2_controller_core)
+  ros_lite_link_plugin_libraries(velmora_nav2_controller_core PRIVATE
+    standard_traj_generator dwb_critics)
+endif()

@@ -4,7 +4,11 @@
 #include <exception>
 #include <utility>
 
+#include "controller/dwb_controller.hpp"
 #include "controller/lateral_move_controller.hpp"
+#include "controller/pid_controller.hpp"
+#include "controller/pid_controller_straight_only.hpp"
+#include "controller/teb_controller.hpp"
 #include "nav2_core/exceptions.hpp"
 #include "rcl_action/action_server.h"
 #include "velmora/logger.hpp"
@@ -63,8 +67,13 @@ NavControllerServer::CallbackReturn NavControllerServer::on_configure(
 
   // The registry holds the controllers that exist; each is created on every configuration.
   const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node = shared_from_this();
+  controllers_["dwb_controller"] = std::make_shared<DwbController>(node, grid_map_ros_);
   controllers_["lateral_move_controller"] =
     std::make_shared<LateralMoveController>(node, grid_map_ros_);
+  controllers_["teb_controller"] = std::make_shared<TebController>(node, grid_map_ros_);
+  controllers_["pid_controller"] = std::make_shared<PidController>(node, grid_map_ros_);
+  controllers_["pid_controller_straight_only"] =
+    std::make_shared<PidControllerStraightOnly>(node, grid_map_ros_);
 
   feedback_ = std::make_shared<Action::Feedback>();
   last_exception_log_time_ = std::chrono::steady_clock::now();

@@ -1,0 +1,412 @@
+#include "controller/dwb_controller.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "nav2_core/exceptions.hpp"
+#include "nav2_util/node_utils.hpp"
+#include "rclcpp/parameter_value.hpp"
+#include "tf2/time.h"
+#include "velmora/logger.hpp"
+
+namespace controller
+{
+
+namespace
+{
+
+// Longest chosen trajectory that the force-rotate rule still looks at, in metres.
+constexpr double kForceRotateMaxTrajectoryLength = 0.5;
+// Paths shorter than this many poses never trigger the force-rotate rule.
+constexpr std::size_t kForceRotateMinPathPoses = 6;
+// Below this magnitude a planned linear x and angular z count as no motion at all.
+constexpr double kZeroCommand = 0.001;
+// The base's speed scale never slows the planned turn rate below this share.
+constexpr double kMinAngularScale = 0.5;
+// A goal tolerance must exceed this to replace the default reach distance.
+constexpr double kMinGoalTolerance = 0.01;
+
+bool isFinite(const geometry_msgs::msg::Pose & pose)
+{
+  const auto & p = pose.position;
+  const auto & q = pose.orientation;
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(q.x) &&
+         std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
+
+double planarDistance(double x0, double y0, double x1, double y1)
+{
+  return std::hypot(x1 - x0, y1 - y0);
+}
+
+double normalizeAngle(double angle)
+{
+  const double r = std::fmod(angle + M_PI, 2.0 * M_PI);
+  return r <= 0.0 ? r + M_PI : r - M_PI;
+}
+
+}  // namespace
+
+DwbController::DwbController(
+  const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> & node,
+  std::shared_ptr<velmora_nav2_gridmap::GridMapROS> grid_map)
+: NavControllerBase(node, grid_map),
+  planner_(std::make_shared<LocalPlanner>())
+{
+  const auto costmap_ros = grid_map_ros_->getCostmapROS();
+  planner_->configure(node_, plugin_name_, costmap_ros->getTfBuffer(), costmap_ros);
+  planner_->activate();
+
+  lifecycle_node_ = node_.lock();
+
+  struct PlainParameter
+  {
+    const char * name;
+    double default_value;
+    double DwbController::* member;
+  };
+  const std::array<PlainParameter, 12> parameters{{
+    {"oscillation_coefficient", 0.4, &DwbController::oscillation_coefficient_},
+    {"min_average_x_vel", 0.05, &DwbController::min_average_x_vel_},
+    {"min_average_angle_vel", 0.05, &DwbController::min_average_angle_vel_},
+    {"goal_distance", 0.1, &DwbController::goal_distance_},
+    {"dwb_goal_reach_distance", 0.3, &DwbController::dwb_goal_reach_distance_},
+    {"marlo_dwb_goal_reach_distance", 0.05, &DwbController::marlo_dwb_goal_reach_distance_},
+    {"last_last_vel_multi_scale", 0.3, &DwbController::last_last_vel_multi_scale_},
+    {"last_vel_multi_scale", 0.3, &DwbController::last_vel_multi_scale_},
+    {"last_vel_ratio", 0.6, &DwbController::last_vel_ratio_},
+    {"max_angular_scale", 1.0, &DwbController::max_angular_scale_},
+    {"theta_threshold", 0.8, &DwbController::theta_threshold_},
+    {"forward_path_remain_dis", 0.5, &DwbController::forward_path_remain_dis_},
+  }};
+  for (const auto & parameter : parameters) {
+    lifecycle_node_->declare_parameter(
+      parameter.name, rclcpp::ParameterValue(parameter.default_value));
+  }
+  for (const auto & parameter : parameters) {
+    lifecycle_node_->get_parameter(parameter.name, this->*parameter.member);
+  }
+
+  getParametersForGoingBackwards();
+
+  VLOG_INFO("!!!!!!!!!!!!!!!!!!oscillation_coefficient={}", oscillation_coefficient_);
+  VLOG_INFO("!!!!!!!!!!!!!!!!!!min_average_x_vel={}", min_average_x_vel_);
+  VLOG_INFO("!!!!!!!!!!!!!!!!!!min_average_angle_vel={}", min_average_angle_vel_);
+  VLOG_INFO("!!!!!!!!!!!!!!!!!!goal_distance={}", goal_distance_);
+  VLOG_INFO("!!!!!!!!!!!!!!!!!!dwb_goal_reach_distance={}", dwb_goal_reach_distance_);
+
+  fine_goal_reach_ = false;
+}
+
+bool DwbController::setPlan(std::shared_ptr<const Goal> goal)
+{
+  goal_ = goal;
+  if (!goal || goal->nav_path.poses.empty()) {
+    return false;
+  }
+  const std::string reason = unusableGoalReason(*goal);
+  if (!reason.empty()) {
+    VLOG_WARN("DwbController refuses the goal: {}", reason);
+    return false;
+  }
+
+  logNarrowPassageEntry(goal);
+  goal_checker_->reset();
+  setParametersForMoving(goal);
+  planner_->setPlan(goal->nav_path);
+
+  end_pose_ = goal->nav_path.poses.back();
+  end_pose_.header.frame_id = goal->nav_path.header.frame_id;
+
+  finished_ = goal->finished;
+  stop_in_place_ = goal->stop_in_place;
+  fine_goal_reach_ = goal->fine_goal_reach;
+  return true;
+}
+
+std::string DwbController::unusableGoalReason(const Goal & goal) const
+{
+  const auto & poses = goal.nav_path.poses;
+  for (std::size_t i = 0; i < poses.size(); ++i) {
+    if (!isFinite(poses[i].pose)) {
+      return fmt::format("path pose {} is not finite", i);
+    }
+  }
+  if (!std::isfinite(goal.speed_limit_percent) || goal.speed_limit_percent < 0.0F) {
+    return fmt::format("speed_limit_percent {} is not a usable speed", goal.speed_limit_percent);
+  }
+  if (!std::isfinite(goal.tolerance)) {
+    return fmt::format("tolerance {} is not a usable distance", goal.tolerance);
+  }
+  // The planner would fail on every cycle to bring the robot into a frame tf does not know.
+  const std::string global_frame = grid_map_ros_->getCostmapROS()->getGlobalFrameID();
+  const std::string & frame = goal.nav_path.header.frame_id;
+  if (frame != global_frame && !tf_->canTransform(global_frame, frame, tf2::TimePointZero)) {
+    return fmt::format("path frame \"{}\" cannot be related to \"{}\"", frame, global_frame);
+  }
+  return {};
+}
+
+bool DwbController::computeVelocity()
+{
+  if (stop_in_place_) {
+    stopVelocity();
+    return true;
+  }
+  try {
+    return planVelocity();
+  } catch (const nav2_core::PlannerException & failure) {
+    // Near the end of the path a failed search (typically no legal trajectory left between the
+    // robot and its goal) is as good as arriving.
+    if (base_robot_.calDistance(robot_pose_, end_pose_) <= dwb_goal_reach_distance_) {
+      return true;
+    }
+    VLOG_WARN("DwbController planning failed: {}", failure.what());
+    throw nav2_core::PlannerException("dwb_controller failed,can not find valid path");
+  }
+}
+
+bool DwbController::planVelocity()
+{
+  geometry_msgs::msg::TwistStamped odom = communicator_->odomUnit()->getOdom();
+  last_odom_vel_x_ = odom.twist.linear.x;
+
+  geometry_msgs::msg::TwistStamped cmd;
+  if (!backward_) {
+    cmd = planner_->computeVelocityCommands(robot_pose_, odom.twist, nullptr);
+    if (shouldForceRotate(goal_->nav_path)) {
+      return false;
+    }
+  } else {
+    geometry_msgs::msg::PoseStamped inverted_pose;
+    if (!grid_map_ros_->getInvertedRobotPose(inverted_pose)) {
+      stopVelocity();
+      return false;
+    }
+    // Facing backwards, the robot's forward motion is the planner's backward motion.
+    odom.twist.linear.x = -odom.twist.linear.x;
+    odom.twist.linear.y = -odom.twist.linear.y;
+    cmd = planner_->computeVelocityCommands(inverted_pose, odom.twist, nullptr);
+    cmd.twist.linear.x = -cmd.twist.linear.x;
+    cmd.twist.linear.y = -cmd.twist.linear.y;
+  }
+
+  reportRotationIntent();
+  applySpeedScale(cmd.twist);
+
+  if (std::fabs(cmd_vel_.linear.x) < kZeroCommand && std::fabs(cmd_vel_.angular.z) < kZeroCommand) {
+    throw nav2_core::PlannerException("dwb_controller cmd_vel is 0.0");
+  }
+  return true;
+}
+
+void DwbController::reportRotationIntent()
+{
+  const auto & poses = planner_->lastTrajectoryPoses();
+  if (poses.size() < 2) {
+    return;
+  }
+  const double turn = normalizeAngle(poses.back().theta - poses.front().theta);
+  setMovementStatusRotationIntent(
+    std::fabs(turn) >= movement_status_rotation_intent_threshold_rad_);
+}
+
+void DwbController::applySpeedScale(const geometry_msgs::msg::Twist & planned)
+{
+  cmd_vel_ = planned;
+  // A backward command keeps its speed: the scale is meant to slow forward driving.
+  if (cmd_vel_.linear.x >= 0.0) {
+    cmd_vel_.linear.x *= speed_scale_;
+  }
+  cmd_vel_.linear.y *= speed_scale_;
+  speed_scale_ = std::max(kMinAngularScale, speed_scale_);
+  cmd_vel_.angular.z *= speed_scale_;
+}
+
+bool DwbController::shouldForceRotate(const nav_msgs::msg::Path & path) const
+{
+  const std::vector<geometry_msgs::msg::Pose2D> trajectory = planner_->lastTrajectoryPoses();
+  if (trajectory.size() < 2) {
+    return false;
+  }
+  double trajectory_length = 0.0;
+  for (std::size_t i = 1; i < trajectory.size(); ++i) {
+    trajectory_length += planarDistance(
+      trajectory[i - 1].x, trajectory[i - 1].y, trajectory[i].x, trajectory[i].y);
+  }
+  if (!(trajectory_length > 0.0 && trajectory_length <= kForceRotateMaxTrajectoryLength)) {
+    return false;
+  }
+  const auto & poses = path.poses;
+  if (poses.size() < kForceRotateMinPathPoses) {
+    return false;
+  }
+
+  double path_length = 0.0;
+  std::size_t matching_index = 0;
+  for (std::size_t i = 1; i < poses.size(); ++i) {
+    const auto & previous = poses[i - 1].pose.position;
+    const auto & current = poses[i].pose.position;
+    path_length += planarDistance(previous.x, previous.y, current.x, current.y);
+    if (matching_index == 0 && path_length >= trajectory_length) {
+      matching_index = i;
+    }
+  }
+  if (matching_index == 0) {
+    return false;
+  }
+
+  const double sim_x = trajectory.back().x - trajectory.front().x;
+  const double sim_y = trajectory.back().y - trajectory.front().y;
+  const double path_x = poses[matching_index].pose.position.x - poses[0].pose.position.x;
+  const double path_y = poses[matching_index].pose.position.y - poses[0].pose.position.y;
+  const double cosine = (sim_x * path_x + sim_y * path_y) /
+    (std::hypot(sim_x, sim_y) * std::hypot(path_x, path_y));
+  // Rounding can push the cosine of parallel vectors just past 1; a zero vector leaves it NaN,
+  // which no comparison below accepts.
+  const double angle = std::acos(std::clamp(cosine, -1.0, 1.0));
+
+  if (angle > theta_threshold_ && path_length > forward_path_remain_dis_) {
+    VLOG_WARN("DwbController failed: sim path too short and direction error!!!!!!!!!!!");
+    return true;
+  }
+  return false;
+}
+
+bool DwbController::isGoalReached()
+{
+  double reach_distance = dwb_goal_reach_distance_;
+  if (fine_goal_reach_) {
+    reach_distance = marlo_dwb_goal_reach_distance_;
+  } else if (goal_ && static_cast<double>(goal_->tolerance) > kMinGoalTolerance) {
+    reach_distance = static_cast<double>(goal_->tolerance);
+  }
+  if (planner_->isGoalReached(robot_pose_, reach_distance) && finished_) {
+    VLOG_INFO("DwbController::finished");
+    return true;
+  }
+  return false;
+}
+
+bool DwbController::isCollisionFree()
+{
+  return true;
+}
+
+double DwbController::computeSpeedRate()
+{
+  return 1.0;
+}
+
+void DwbController::declareAndRead(
+  const std::string & name, double default_value, double & value)
+{
+  nav2_util::declare_parameter_if_not_declared(
+    lifecycle_node_, name, rclcpp::ParameterValue(default_value));
+  lifecycle_node_->get_parameter(name, value);
+}
+
+void DwbController::getParametersForGoingBackwards()
+{
+  const std::string prefix = plugin_name_ + ".";
+  const std::string backward = prefix + "backward.";
+
+  lifecycle_node_->declare_parameter(backward + "min_vel_x", rclcpp::ParameterValue(0.08));
+  lifecycle_node_->declare_parameter(backward + "max_vel_x", rclcpp::ParameterValue(0.0));
+  lifecycle_node_->declare_parameter(backward + "vtheta_samples", rclcpp::ParameterValue(40));
+  lifecycle_node_->declare_parameter(backward + "sim_time", rclcpp::ParameterValue(2.5));
+  lifecycle_node_->declare_parameter(backward + "max_vel_theta", rclcpp::ParameterValue(1.0));
+  lifecycle_node_->get_parameter(backward + "min_vel_x", backward_motion_.min_vel_x);
+  lifecycle_node_->get_parameter(backward + "max_vel_x", backward_motion_.max_vel_x);
+  lifecycle_node_->get_parameter(backward + "vtheta_samples", backward_motion_.vtheta_samples);
+  lifecycle_node_->get_parameter(backward + "sim_time", backward_motion_.sim_time);
+  lifecycle_node_->get_parameter(backward + "max_vel_theta", backward_motion_.max_vel_theta);
+
+  declareAndRead(backward + "acc_vel_x", 0.2, backward_motion_.acc_x);
+  declareAndRead(backward + "acc_vel_theta", 0.6, backward_motion_.acc_theta);
+  declareAndRead(prefix + "acc_lim_x", 0.3, forward_motion_.acc_x);
+  declareAndRead(prefix + "acc_lim_theta", 0.8, forward_motion_.acc_theta);
+
+  declareAndRead(prefix + "min_vel_x", 0.0, forward_motion_.min_vel_x);
+  declareAndRead(prefix + "max_vel_x", 1.0, forward_motion_.max_vel_x);
+  nav2_util::declare_parameter_if_not_declared(
+    lifecycle_node_, prefix + "vtheta_samples", rclcpp::ParameterValue(30));
+  lifecycle_node_->get_parameter(prefix + "vtheta_samples", forward_motion_.vtheta_samples);
+  declareAndRead(prefix + "sim_time", 1.5, forward_motion_.sim_time);
+  declareAndRead(prefix + "max_vel_theta", 0.8, forward_motion_.max_vel_theta);
+}
+
+double DwbController::boundedSpeedLimit(const Goal & goal) const
+{
+  return std::min(static_cast<double>(goal.speed_limit_percent), forward_motion_.max_vel_x);
+}
+
+void DwbController::setParametersForMoving(const std::shared_ptr<const Goal> & goal)
+{
+  backward_ = goal->backward;
+  const DwbMotionSet & motion = backward_ ? backward_motion_ : forward_motion_;
+
+  std::unordered_map<std::string, rclcpp::Parameter> parameters;
+  auto put = [this, &parameters](const std::string & short_name, rclcpp::ParameterValue value) {
+      parameters.insert_or_assign(
+        short_name, rclcpp::Parameter(plugin_name_ + "." + short_name, value));
+    };
+  put("min_vel_x", rclcpp::ParameterValue(motion.min_vel_x));
+  put(
+    "max_vel_x",
+    rclcpp::ParameterValue(backward_ ? boundedSpeedLimit(*goal) : motion.max_vel_x));
+  put("vtheta_samples", rclcpp::ParameterValue(motion.vtheta_samples));
+  put("sim_time", rclcpp::ParameterValue(motion.sim_time));
+  put("max_vel_theta", rclcpp::ParameterValue(motion.max_vel_theta));
+  put("acc_lim_x", rclcpp::ParameterValue(motion.acc_x));
+  put("decel_lim_x", rclcpp::ParameterValue(-motion.acc_x));
+  put("acc_lim_theta", rclcpp::ParameterValue(motion.acc_theta));
+  put("decel_lim_theta", rclcpp::ParameterValue(-motion.acc_theta));
+
+  trapezoidSpeedControl(goal, parameters, backward_);
+
+  if (parameters.empty()) {
+    return;
+  }
+  std::vector<rclcpp::Parameter> list;
+  list.reserve(parameters.size());
+  for (const auto & entry : parameters) {
+    list.push_back(entry.second);
+  }
+  const auto results = lifecycle_node_->set_parameters(list);
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    // The goal still runs, under the limits the planner held before.
+    if (!results[i].successful) {
+      VLOG_WARN(
+        "DwbController: {} was not taken: {}", list[i].get_name(), results[i].reason);
+    }
+  }
+}
+
+void DwbController::trapezoidSpeedControl(
+  const std::shared_ptr<const Goal> & goal,
+  std::unordered_map<std::string, rclcpp::Parameter> & parameters, bool backward)
+{
+  const double target = boundedSpeedLimit(*goal);
+  if (target == 0.0) {
+    return;
+  }
+  double current = 0.0;
+  if (backward) {
+    current = last_odom_vel_x_ <= 0.0 ? -last_odom_vel_x_ : 0.0;
+  } else {
+    current = last_odom_vel_x_ >= 0.0 ? last_odom_vel_x_ : 0.0;
+  }
+  double cap = target;
+  if (last_vel_ratio_ * target > current) {
+    cap = last_vel_multi_scale_ * current + (1.0 - last_vel_multi_scale_) * target;
+  }
+  parameters.insert_or_assign(
+    "max_vel_x", rclcpp::Parameter(plugin_name_ + ".max_vel_x", rclcpp::ParameterValue(cap)));
+}
+
+}  // namespace controller
