@@ -32,6 +32,8 @@ function(velmora_add_test name)
 endfunction()
 
 include(cmake/core.cmake)
+# The three checkers, found by pluginlib through the ament index.
+pluginlib_export_plugin_description_file(nav2_core plugins.xml)
 
 install(DIRECTORY include/ DESTINATION include/)
 install(DIRECTORY config/ DESTINATION share/${PROJECT_NAME}/config)
