@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lifecycle_msgs/msg/state.hpp"
+#include "reporting_controller_server.hpp"
 #include "velmora_communicator/communicator_engine.hpp"
 
 namespace velmora_apps
@@ -27,11 +28,13 @@ velmora_sim_robot::PlanarPose startPoseParameter(rclcpp::Node & node)
 }
 
 void expectState(
-  const rclcpp_lifecycle::State & state, uint8_t expected, const std::string & transition)
+  const rclcpp_lifecycle::State & state, uint8_t expected, const std::string & transition,
+  const std::string & reason)
 {
   if (state.id() != expected) {
     throw std::runtime_error(
-            "the controller server did not " + transition + " (now " + state.label() + ")");
+            "the controller server did not " + transition + " (now " + state.label() + ")" +
+            (reason.empty() ? "" : ": " + reason));
   }
 }
 }  // namespace
@@ -44,7 +47,8 @@ SimulatedStack::SimulatedStack(const std::optional<velmora_sim_robot::PlanarPose
   options.start_pose = start_pose ? *start_pose : startPoseParameter(*robot_node);
   robot_ = std::make_shared<velmora_sim_robot::SimRobot>(robot_node, options);
 
-  server_ = std::make_shared<controller::NavControllerServer>(grid_map_, rclcpp::NodeOptions());
+  auto server = std::make_shared<ReportingControllerServer>(grid_map_, rclcpp::NodeOptions());
+  server_ = server;
   // The controllers only read these; whoever creates the node declares them, so that a params
   // file or -p can set them.
   for (const char * name :
@@ -53,9 +57,10 @@ SimulatedStack::SimulatedStack(const std::optional<velmora_sim_robot::PlanarPose
     server_->declare_parameter(name, kDefaultVelocityThreshold);
   }
   expectState(
-    server_->configure(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE, "configure");
+    server_->configure(), lifecycle_msgs::msg::State::PRIMARY_STATE_INACTIVE, "configure",
+    server->configurationError());
   expectState(
-    server_->activate(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE, "activate");
+    server_->activate(), lifecycle_msgs::msg::State::PRIMARY_STATE_ACTIVE, "activate", "");
 
   // The robot joins last, so that a stack that fails to come up leaves no robot attached.
   velmora_communicator::CommunicatorEngine::GetInstance()->attachLink(robot_);
