@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "dwb_core/exceptions.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
@@ -41,21 +42,44 @@ void MapGridCritic::reset()
   if (costmap_ == nullptr) {
     return;
   }
-  const size_t cells = size_t{costmap_->getSizeInCellsX()} * costmap_->getSizeInCellsY();
+  const unsigned int size_x = costmap_->getSizeInCellsX();
+  const unsigned int size_y = costmap_->getSizeInCellsY();
+  const size_t cells = size_t{size_x} * size_y;
   obstacle_score_ = static_cast<double>(cells);
   unreachable_score_ = obstacle_score_ + 1.0;
   obstacle_value_ = static_cast<float>(obstacle_score_);
   unreachable_value_ = static_cast<float>(unreachable_score_);
+  padded_width_ = size_x + 2;
   // resize() keeps the storage when the size is unchanged: no allocation per cycle.
-  cell_values_.resize(cells);
+  cell_values_.resize(size_t{padded_width_} * (size_y + 2));
   queue_.resize(cells);
-  std::fill(cell_values_.begin(), cell_values_.end(), unreachable_value_);
   queue_end_ = 0;
+
+  const unsigned char * costs = costmap_->getCharMap();
+  float * values = cell_values_.data();
+  std::fill(values, values + padded_width_, border_value_);
+  for (unsigned int y = 0; y < size_y; ++y) {
+    float * row = values + size_t{y + 1} * padded_width_;
+    const unsigned char * cost_row = costs + size_t{y} * size_x;
+    row[0] = border_value_;
+    for (unsigned int x = 0; x < size_x; ++x) {
+      row[x + 1] = isObstacle(cost_row[x]) ? untouched_obstacle_value_ : unreachable_value_;
+    }
+    row[size_x + 1] = border_value_;
+  }
+  std::fill(cell_values_.end() - padded_width_, cell_values_.end(), border_value_);
+}
+
+void MapGridCritic::setAsObstacle(unsigned int index)
+{
+  unsigned int x, y;
+  costmap_->indexToCells(index, x, y);
+  cell_values_[paddedIndex(x, y)] = obstacle_value_;
 }
 
 void MapGridCritic::addSeed(unsigned int x, unsigned int y)
 {
-  const unsigned int index = costmap_->getIndex(x, y);
+  const unsigned int index = paddedIndex(x, y);
   if (cell_values_[index] == 0.0f) {
     return;
   }
@@ -65,29 +89,29 @@ void MapGridCritic::addSeed(unsigned int x, unsigned int y)
 
 bool MapGridCritic::isObstacle(unsigned char cost)
 {
-  return cost == nav2_costmap_2d::LETHAL_OBSTACLE ||
-         cost == nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE ||
-         cost == nav2_costmap_2d::NO_INFORMATION;
+  // Inscribed, lethal and unknown are the three values at the top of the range.
+  static_assert(
+    nav2_costmap_2d::LETHAL_OBSTACLE == nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE + 1 &&
+    nav2_costmap_2d::NO_INFORMATION == nav2_costmap_2d::LETHAL_OBSTACLE + 1 &&
+    nav2_costmap_2d::NO_INFORMATION == 255, "obstacle costs must close the cost range");
+  return cost >= nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE;
 }
 
 void MapGridCritic::propagateManhattanDistances()
 {
-  const unsigned int size_x = costmap_->getSizeInCellsX();
-  const size_t cells = cell_values_.size();
-  const unsigned char * costs = costmap_->getCharMap();
+  const unsigned int width = padded_width_;
   float * values = cell_values_.data();
   unsigned int * queue = queue_.data();
   size_t end = queue_end_;
 
+  // Border cells are neither unreachable nor obstacles, so they stop the spread by themselves.
   auto reach = [&](unsigned int neighbour, float value) {
-      if (values[neighbour] != unreachable_value_) {
-        return;
-      }
-      if (isObstacle(costs[neighbour])) {
-        values[neighbour] = obstacle_value_;
-      } else {
+      const float current = values[neighbour];
+      if (current == unreachable_value_) {
         values[neighbour] = value;
         queue[end++] = neighbour;
+      } else if (current == untouched_obstacle_value_) {
+        values[neighbour] = obstacle_value_;
       }
     };
 
@@ -96,19 +120,10 @@ void MapGridCritic::propagateManhattanDistances()
   for (size_t head = 0; head < end; ++head) {
     const unsigned int index = queue[head];
     const float next = values[index] + 1.0f;
-    const unsigned int x = index % size_x;
-    if (x > 0) {
-      reach(index - 1, next);
-    }
-    if (x + 1 < size_x) {
-      reach(index + 1, next);
-    }
-    if (index >= size_x) {
-      reach(index - size_x, next);
-    }
-    if (index + size_x < cells) {
-      reach(index + size_x, next);
-    }
+    reach(index - 1, next);
+    reach(index + 1, next);
+    reach(index - width, next);
+    reach(index + width, next);
   }
   queue_end_ = 0;
 }
@@ -163,7 +178,16 @@ double MapGridCritic::scoreTrajectory(const dwb_msgs::msg::Trajectory2D & traj)
 void MapGridCritic::addCriticVisualization(
   std::vector<std::pair<std::string, std::vector<float>>> & cost_channels)
 {
-  cost_channels.emplace_back(name_, cell_values_);
+  const unsigned int size_x = costmap_->getSizeInCellsX();
+  const unsigned int size_y = costmap_->getSizeInCellsY();
+  std::vector<float> scores;
+  scores.reserve(size_t{size_x} * size_y);
+  for (unsigned int y = 0; y < size_y; ++y) {
+    for (unsigned int x = 0; x < size_x; ++x) {
+      scores.push_back(static_cast<float>(getScore(x, y)));
+    }
+  }
+  cost_channels.emplace_back(name_, std::move(scores));
 }
 
 }  // namespace dwb_critics

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "dwb_core/exceptions.hpp"
-#include "dwb_critics/line_iterator.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "pluginlib/class_list_macros.hpp"
 
@@ -26,6 +26,8 @@ bool ObstacleFootprintCritic::prepare(
     return false;
   }
   oriented_footprint_.resize(footprint_spec_.size());
+  // The grid may have changed since the last cycle.
+  scored_vertex_cells_.clear();
   return true;
 }
 
@@ -52,16 +54,32 @@ double ObstacleFootprintCritic::scorePose(
   if (oriented_footprint.empty()) {
     return 0.0;
   }
-  double footprint_cost = 0.0;
-  int previous_x, previous_y;
-  worldToCell(oriented_footprint.back(), previous_x, previous_y);
-  for (const auto & vertex : oriented_footprint) {
-    int x, y;
-    worldToCell(vertex, x, y);
+  // Every cell of a line lies within the box of its ends, so checking the vertices keeps the
+  // whole outline on the grid.
+  const int size_x = static_cast<int>(costmap_->getSizeInCellsX());
+  const int size_y = static_cast<int>(costmap_->getSizeInCellsY());
+  vertex_cells_.resize(oriented_footprint.size());
+  for (size_t i = 0; i < oriented_footprint.size(); ++i) {
+    auto & [x, y] = vertex_cells_[i];
+    worldToCell(oriented_footprint[i], x, y);
+    if (x < 0 || y < 0 || x >= size_x || y >= size_y) {
+      throw dwb_core::IllegalTrajectoryException(name_, "Footprint Goes Off Grid.");
+    }
+  }
+  // Poses a fraction of a cell apart, and the first pose every trajectory shares, put the
+  // vertices in the same cells: the outline, and so its cost, is the same.
+  if (vertex_cells_ == scored_vertex_cells_) {
+    return scored_cost_;
+  }
+  unsigned char footprint_cost = 0;
+  auto [previous_x, previous_y] = vertex_cells_.back();
+  for (const auto & [x, y] : vertex_cells_) {
     footprint_cost = std::max(footprint_cost, lineCost(previous_x, x, previous_y, y));
     previous_x = x;
     previous_y = y;
   }
+  scored_vertex_cells_.swap(vertex_cells_);
+  scored_cost_ = footprint_cost;
   return footprint_cost;
 }
 
@@ -74,33 +92,49 @@ void ObstacleFootprintCritic::worldToCell(
   y = static_cast<int>(std::floor((point.y - costmap_->getOriginY()) / resolution));
 }
 
-double ObstacleFootprintCritic::lineCost(int x0, int x1, int y0, int y1)
+unsigned char ObstacleFootprintCritic::lineCost(int x0, int x1, int y0, int y1) const
 {
-  double line_cost = 0.0;
-  for (LineIterator line(x0, y0, x1, y1); line.isValid(); line.advance()) {
-    line_cost = std::max(line_cost, pointCost(line.getX(), line.getY()));
+  // The innermost loop of a planning cycle: a Bresenham walk over the grid's own array, one
+  // step along the major axis per cell, a minor step whenever the error overflows.
+  const unsigned char * costs = costmap_->getCharMap();
+  const int size_x = static_cast<int>(costmap_->getSizeInCellsX());
+  const int dx = std::abs(x1 - x0);
+  const int dy = std::abs(y1 - y0);
+  const int step_x = x0 < x1 ? 1 : -1;
+  const int step_y = y0 < y1 ? size_x : -size_x;
+  const bool x_major = dx >= dy;
+  const int major = x_major ? dx : dy;
+  const int minor = x_major ? dy : dx;
+  const int major_step = x_major ? step_x : step_y;
+  const int minor_step = x_major ? step_y : step_x;
+
+  int index = y0 * size_x + x0;
+  int error = major / 2;
+  unsigned char line_cost = 0;
+  for (int i = 0; i <= major; ++i) {
+    const unsigned char cost = costs[index];
+    if (cost >= nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE) {
+      checkCost(cost);
+    }
+    line_cost = std::max(line_cost, cost);
+    index += major_step;
+    error += minor;
+    if (error >= major) {
+      error -= major;
+      index += minor_step;
+    }
   }
   return line_cost;
 }
 
-double ObstacleFootprintCritic::pointCost(int x, int y)
+void ObstacleFootprintCritic::checkCost(unsigned char cost) const
 {
-  // The centre is on the map but a corner need not be: an outline leaving the grid may hit
-  // anything out there.
-  if (x < 0 || y < 0 || x >= static_cast<int>(costmap_->getSizeInCellsX()) ||
-    y >= static_cast<int>(costmap_->getSizeInCellsY()))
-  {
-    throw dwb_core::IllegalTrajectoryException(name_, "Footprint Goes Off Grid.");
-  }
-  const unsigned char cost =
-    costmap_->getCost(static_cast<unsigned int>(x), static_cast<unsigned int>(y));
   if (cost == nav2_costmap_2d::LETHAL_OBSTACLE) {
     throw dwb_core::IllegalTrajectoryException(name_, "Trajectory Hits Obstacle.");
   }
   if (cost == nav2_costmap_2d::NO_INFORMATION) {
     throw dwb_core::IllegalTrajectoryException(name_, "Trajectory Hits Unknown Region.");
   }
-  return cost;
 }
 
 }  // namespace dwb_critics

@@ -28,9 +28,11 @@ public:
   virtual double scorePose(const geometry_msgs::msg::Pose2D & pose);
   double getScore(unsigned int x, unsigned int y) const
   {
-    return cell_values_[costmap_->getIndex(x, y)];
+    const float value = cell_values_[paddedIndex(x, y)];
+    return value == untouched_obstacle_value_ ? unreachable_score_ : value;
   }
-  void setAsObstacle(unsigned int index) {cell_values_[index] = obstacle_value_;}
+  // `index` as the costmap counts its cells.
+  void setAsObstacle(unsigned int index);
 
   // Every cell back to unreachable, no seeds; follows a resized costmap.
   void reset() override;
@@ -44,6 +46,10 @@ protected:
   // from, an obstacle cell next to a reached cell gets the obstacle score.
   void propagateManhattanDistances();
   static bool isObstacle(unsigned char cost);
+  unsigned int paddedIndex(unsigned int x, unsigned int y) const
+  {
+    return (y + 1) * padded_width_ + x + 1;
+  }
 
   // Calls visit(x, y) for the plan's points on the map, the plan walked in steps of at most one
   // cell; stops where the plan leaves the map after having been on it.
@@ -80,13 +86,19 @@ protected:
   }
 
   nav2_costmap_2d::Costmap2D * costmap_{nullptr};
-  // Flat, row-major like the costmap; kept across cycles so that preparing allocates nothing.
+  // Flat and row-major like the costmap but with a frame of one border cell all round, so that
+  // spreading needs no bounds checks; kept across cycles so that preparing allocates nothing.
+  // Obstacle cells start out as untouched_obstacle_value_: they become the obstacle score when
+  // spreading reaches them and read as unreachable otherwise.
   std::vector<float> cell_values_;
+  unsigned int padded_width_{0};
   // Each cell is queued at most once, so a flat array with a moving head is the whole FIFO.
   std::vector<unsigned int> queue_;
   size_t queue_end_{0};
   double obstacle_score_{0.0}, unreachable_score_{0.0};
   float obstacle_value_{0.0f}, unreachable_value_{0.0f};
+  static constexpr float untouched_obstacle_value_ = -2.0f;
+  static constexpr float border_value_ = -1.0f;
   bool stop_on_failure_{true};
   ScoreAggregationType aggregation_type_{ScoreAggregationType::Last};
 };

@@ -1,6 +1,7 @@
 #ifndef DWB_CRITICS__OBSTACLE_FOOTPRINT_HPP_
 #define DWB_CRITICS__OBSTACLE_FOOTPRINT_HPP_
 
+#include <utility>
 #include <vector>
 
 #include "dwb_critics/base_obstacle.hpp"
@@ -27,13 +28,19 @@ public:
   double getScale() const override {return costmap_->getResolution() * scale_;}
 
 protected:
-  double lineCost(int x0, int x1, int y0, int y1);
-  double pointCost(int x, int y);
+  // The highest cost of the cells from (x0, y0) to (x1, y1), all on the grid.
+  unsigned char lineCost(int x0, int x1, int y0, int y1) const;
+  // Throws for a cell the outline may not touch; inscribed cells it may.
+  void checkCost(unsigned char cost) const;
   void worldToCell(const geometry_msgs::msg::Point & point, int & x, int & y) const;
 
   std::vector<geometry_msgs::msg::Point> footprint_spec_;
   // Reused for every pose, so scoring allocates nothing.
   std::vector<geometry_msgs::msg::Point> oriented_footprint_;
+  std::vector<std::pair<int, int>> vertex_cells_;
+  // The vertex cells of the last outline scored within this cycle, and its cost.
+  std::vector<std::pair<int, int>> scored_vertex_cells_;
+  unsigned char scored_cost_{0};
 };
 
 }  // namespace dwb_critics
