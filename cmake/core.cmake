@@ -20,7 +20,8 @@ target_link_libraries(velmora_nav2_controller_core PUBLIC
   velmora_logger velmora_nav2_base_class
   rclcpp rclcpp_lifecycle rclcpp_action tf2 tf2_ros tf2_geometry_msgs
   pluginlib nav2_util nav2_core nav2_costmap_2d nav_2d_utils dwb_core ros_lite_msgs
-  velmora_communicator velmora_nav2_gridmap velmora_collision velmora_base_robot)
+  velmora_communicator velmora_nav2_gridmap velmora_collision velmora_base_robot
+  velmora_pid_core velmora_teb_planner)
 endif()
 
 # One suite per file under test/; the two small libraries are tested on their own.
