@@ -9,9 +9,6 @@
 #include "controller/pid_controller.hpp"
 #include "controller/pid_controller_straight_only.hpp"
 #include "controller/teb_controller.hpp"
-#include "controller/pid_controller.hpp"
-#include "controller/pid_controller_straight_only.hpp"
-#include "controller/teb_controller.hpp"
 #include "nav2_core/exceptions.hpp"
 #include "rcl_action/action_server.h"
 #include "velmora/logger.hpp"
@@ -73,10 +70,6 @@ NavControllerServer::CallbackReturn NavControllerServer::on_configure(
   controllers_["dwb_controller"] = std::make_shared<DwbController>(node, grid_map_ros_);
   controllers_["lateral_move_controller"] =
     std::make_shared<LateralMoveController>(node, grid_map_ros_);
-  controllers_["teb_controller"] = std::make_shared<TebController>(node, grid_map_ros_);
-  controllers_["pid_controller"] = std::make_shared<PidController>(node, grid_map_ros_);
-  controllers_["pid_controller_straight_only"] =
-    std::make_shared<PidControllerStraightOnly>(node, grid_map_ros_);
   controllers_["teb_controller"] = std::make_shared<TebController>(node, grid_map_ros_);
   controllers_["pid_controller"] = std::make_shared<PidController>(node, grid_map_ros_);
   controllers_["pid_controller_straight_only"] =
