@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cmath>
 #include <condition_variable>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -34,6 +36,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kDeadline = 5s;
 constexpr int kGoals = 100;
+// The control period of the goals at their usual 20 Hz.
+constexpr auto kPeriod = 50ms;
 constexpr double kAisleMiddleX = 6.5;
 constexpr double kAisleY = 4.2;
 
@@ -212,6 +216,16 @@ private:
 
 std::unique_ptr<Bench> Bench::instance_;
 
+// The preempting goal and the cancel arrive at a random point of the control period, as they
+// would from a real client; sent right after a command they would always wait a whole period.
+void waitRandomShareOfPeriod(std::chrono::milliseconds period)
+{
+  static std::mt19937 random(7);
+  std::this_thread::sleep_for(std::chrono::microseconds(
+      std::uniform_int_distribution<std::int64_t>(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(period).count())(random)));
+}
+
 double milliseconds(Clock::duration duration)
 {
   return std::chrono::duration<double, std::milli>(duration).count();
@@ -259,6 +273,7 @@ void preemptToFirstNewCommand(benchmark::State & state)
     const auto started = Clock::now();
     bench.send(Bench::moveTo(x + 1.0));
     bench.link().waitFor(started, movingForward);
+    waitRandomShareOfPeriod(kPeriod);
     // The new goal reverses the direction, so its first command is told apart by its sign.
     const auto sent = Clock::now();
     const auto handle = bench.send(Bench::moveTo(x - 1.0));
@@ -282,6 +297,7 @@ void cancelToZeroVelocity(benchmark::State & state)
     const auto started = Clock::now();
     const auto handle = bench.send(Bench::moveTo(target));
     bench.link().waitFor(started, target > bench.robotX() ? movingForward : movingBackward);
+    waitRandomShareOfPeriod(kPeriod);
     const auto cancelled = Clock::now();
     bench.cancel(handle);
     const auto stop = bench.link().waitFor(cancelled, standingStill);

@@ -34,7 +34,9 @@ foreach(test_source IN LISTS core_tests)
   get_filename_component(test_name ${test_source} NAME_WE)
   velmora_add_test(${test_name} SOURCES ${test_source}
     LIBS velmora_nav2_controller_core velmora_sim_robot)
-  target_include_directories(${test_name} PRIVATE ${PROJECT_SOURCE_DIR}/test)
+  if(TARGET ${test_name})
+    target_include_directories(${test_name} PRIVATE ${PROJECT_SOURCE_DIR}/test)
+  endif()
 endforeach()
 add_subdirectory(apps)
 if(TARGET test_end_to_end_lateral_move)
@@ -58,5 +60,10 @@ if(TARGET test_bad_configuration)
     VELMORA_LAUNCHER="$<TARGET_FILE:velmora_nav2_controller>"
     VELMORA_SIM_RUNNER="$<TARGET_FILE:velmora_nav2_sim>")
   add_dependencies(test_bad_configuration velmora_nav2_controller velmora_nav2_sim)
+endif()
+if(BUILD_TESTING)
+  add_test(NAME test_subproject_log_locations COMMAND ${CMAKE_COMMAND}
+    -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DWORK_DIR=${PROJECT_BINARY_DIR}/subproject_log_locations
+    -P ${PROJECT_SOURCE_DIR}/test/subproject_log_locations.cmake)
 endif()
 add_subdirectory(bench)
