@@ -179,16 +179,52 @@ void BM_PrepareAllCritics(benchmark::State & state)
 }
 BENCHMARK(BM_PrepareAllCritics)->Unit(benchmark::kMicrosecond);
 
-void BM_Score600Trajectories(benchmark::State & state)
+// One planning cycle of every critic: prepare, then score all 600 trajectories. The distance
+// grids spread while scoring asks for them, so preparing alone does not show their cost.
+void BM_Cycle(benchmark::State & state)
 {
-  scene().prepareAll();
   int legal = 0;
   for (auto _ : state) {
+    scene().prepareAll();
     legal = scene().scoreAll();
   }
   state.counters["legal"] = legal;
 }
-BENCHMARK(BM_Score600Trajectories)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Cycle)->Unit(benchmark::kMicrosecond);
+
+// The same without the footprint critic, which a usual configuration leaves out.
+void BM_CycleWithoutFootprint(benchmark::State & state)
+{
+  auto & critics = scene().critics_;
+  const auto footprint = critics[3];
+  critics.erase(critics.begin() + 3);
+  int legal = 0;
+  for (auto _ : state) {
+    scene().prepareAll();
+    legal = scene().scoreAll();
+  }
+  critics.insert(critics.begin() + 3, footprint);
+  state.counters["legal"] = legal;
+}
+BENCHMARK(BM_CycleWithoutFootprint)->Unit(benchmark::kMicrosecond);
+
+// One distance critic's cycle: prepare and score, so the spreading its scores need is included.
+void BM_DistanceCriticCycle(benchmark::State & state)
+{
+  auto & critic = *scene().critics_[static_cast<size_t>(state.range(0))];
+  state.SetLabel(critic.getName());
+  for (auto _ : state) {
+    critic.prepare(scene().robot_, scene().velocity_, scene().goal_, scene().plan_);
+    for (const auto & traj : scene().trajectories_) {
+      try {
+        benchmark::DoNotOptimize(critic.scoreTrajectory(traj));
+      } catch (const dwb_core::IllegalTrajectoryException &) {
+        // Refused trajectories cost what they cost up to the refusal.
+      }
+    }
+  }
+}
+BENCHMARK(BM_DistanceCriticCycle)->DenseRange(4, 7)->Unit(benchmark::kMicrosecond);
 
 // One critic alone over the same 600 trajectories, the argument indexing the critic list.
 void BM_Score600TrajectoriesOneCritic(benchmark::State & state)

@@ -288,6 +288,45 @@ TEST_F(CriticTest, PathDistIsTheManhattanDistanceToThePlanAroundObstacles)
   EXPECT_FLOAT_EQ(channels[0].second[26 * 50 + 25], 11.0f);
 }
 
+TEST_F(CriticTest, MapGridValuesDoNotDependOnTheOrderCellsAreAskedFor)
+{
+  // Walls with gaps and an enclosed pocket, so distances bend and some cells stay unreachable.
+  for (unsigned int x = 0; x < 45; ++x) {
+    costmap_->setCost(x, 30, LETHAL_OBSTACLE);
+    costmap_->setCost(49 - x, 10, INSCRIBED_INFLATED_OBSTACLE);
+  }
+  for (unsigned int y = 40; y < 50; ++y) {
+    costmap_->setCost(10, y, NO_INFORMATION);
+  }
+  for (unsigned int x = 0; x < 10; ++x) {
+    costmap_->setCost(x, 40, LETHAL_OBSTACLE);
+  }
+  auto whole = prepared<dwb_critics::PathDistCritic>("Whole", rowPlan());
+  std::vector<std::pair<std::string, std::vector<float>>> channels;
+  whole->addCriticVisualization(channels);
+  ASSERT_EQ(channels.size(), 1u);
+
+  // Asked far cells first, then near ones, then everything.
+  auto asked = prepared<dwb_critics::PathDistCritic>("Asked", rowPlan());
+  EXPECT_DOUBLE_EQ(asked->getScore(2, 45), 2501.0);   // inside the pocket
+  EXPECT_DOUBLE_EQ(asked->getScore(49, 49), 33.0);
+  EXPECT_DOUBLE_EQ(asked->getScore(10, 21), 1.0);
+  for (unsigned int y = 50; y-- > 0; ) {
+    for (unsigned int x = 0; x < 50; ++x) {
+      ASSERT_FLOAT_EQ(asked->getScore(x, y), channels[0].second[y * 50 + x]) << x << "," << y;
+    }
+  }
+  EXPECT_FLOAT_EQ(channels[0].second[30 * 50 + 20], 2500.0f);   // the wall next to free cells
+  EXPECT_FLOAT_EQ(channels[0].second[45 * 50 + 2], 2501.0f);
+
+  // The next cycle starts over from the new plan.
+  const auto low_plan = path({cell(5, 5), cell(40, 5)});
+  ASSERT_TRUE(asked->prepare(cell(5, 5), twist(0, 0, 0), cell(40, 5), low_plan));
+  EXPECT_DOUBLE_EQ(asked->getScore(20, 5), 0.0);
+  // Round the inscribed wall through its gap at x < 5: 1 left, 15 up, 16 right.
+  EXPECT_DOUBLE_EQ(asked->getScore(20, 20), 32.0);
+}
+
 TEST_F(CriticTest, MapGridRefusesObstaclesUnreachableCellsAndLeavingTheMap)
 {
   // A closed box around (40, 40): its inside is never reached.

@@ -53,6 +53,7 @@ void MapGridCritic::reset()
   // resize() keeps the storage when the size is unchanged: no allocation per cycle.
   cell_values_.resize(size_t{padded_width_} * (size_y + 2));
   queue_.resize(cells);
+  queue_head_ = 0;
   queue_end_ = 0;
 
   const unsigned char * costs = costmap_->getCharMap();
@@ -99,9 +100,16 @@ bool MapGridCritic::isObstacle(unsigned char cost)
 
 void MapGridCritic::propagateManhattanDistances()
 {
+  queue_head_ = 0;
+}
+
+template<typename Done>
+void MapGridCritic::spread(Done && done)
+{
   const unsigned int width = padded_width_;
   float * values = cell_values_.data();
   unsigned int * queue = queue_.data();
+  size_t head = queue_head_;
   size_t end = queue_end_;
 
   // Border cells are neither unreachable nor obstacles, so they stop the spread by themselves.
@@ -117,15 +125,31 @@ void MapGridCritic::propagateManhattanDistances()
 
   // With unit steps and every seed at 0, first-in first-out visits cells in order of distance,
   // so the first value a cell gets is its shortest Manhattan distance.
-  for (size_t head = 0; head < end; ++head) {
-    const unsigned int index = queue[head];
+  while (head < end && !done()) {
+    const unsigned int index = queue[head++];
     const float next = values[index] + 1.0f;
     reach(index - 1, next);
     reach(index + 1, next);
     reach(index - width, next);
     reach(index + width, next);
   }
-  queue_end_ = 0;
+  queue_head_ = head;
+  queue_end_ = end;
+}
+
+float MapGridCritic::spreadUntilKnown(unsigned int target)
+{
+  spread(
+    [this, target]() {
+      const float value = cell_values_[target];
+      return value != unreachable_value_ && value != untouched_obstacle_value_;
+    });
+  return cell_values_[target];
+}
+
+void MapGridCritic::spreadAll()
+{
+  spread([]() {return false;});
 }
 
 double MapGridCritic::scorePose(const geometry_msgs::msg::Pose2D & pose)
@@ -178,6 +202,7 @@ double MapGridCritic::scoreTrajectory(const dwb_msgs::msg::Trajectory2D & traj)
 void MapGridCritic::addCriticVisualization(
   std::vector<std::pair<std::string, std::vector<float>>> & cost_channels)
 {
+  spreadAll();
   const unsigned int size_x = costmap_->getSizeInCellsX();
   const unsigned int size_y = costmap_->getSizeInCellsY();
   std::vector<float> scores;

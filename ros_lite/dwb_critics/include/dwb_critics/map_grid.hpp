@@ -26,9 +26,14 @@ public:
 
   // The grid value under the pose; throws when the pose is off the map.
   virtual double scorePose(const geometry_msgs::msg::Pose2D & pose);
-  double getScore(unsigned int x, unsigned int y) const
+  // Spreads the grid as far as this cell needs first.
+  double getScore(unsigned int x, unsigned int y)
   {
-    const float value = cell_values_[paddedIndex(x, y)];
+    const unsigned int index = paddedIndex(x, y);
+    float value = cell_values_[index];
+    if (value == unreachable_value_ || value == untouched_obstacle_value_) {
+      value = spreadUntilKnown(index);
+    }
     return value == untouched_obstacle_value_ ? unreachable_score_ : value;
   }
   // `index` as the costmap counts its cells.
@@ -43,8 +48,19 @@ protected:
   // Gives the cell distance 0 and queues it for propagation (once).
   void addSeed(unsigned int x, unsigned int y);
   // Breadth-first from the seeds: each free cell gets one more than the cell it was reached
-  // from, an obstacle cell next to a reached cell gets the obstacle score.
+  // from, an obstacle cell next to a reached cell gets the obstacle score. The spreading runs
+  // lazily: prepare() only starts it, and a cell is looked up by continuing it until the cell
+  // has its value or nothing is left to spread. A breadth-first spread fixes cells in order of
+  // distance, so the values are the same as those of a whole-grid pass, but a cycle only pays
+  // for the distances its trajectories reach, usually a band around the plan.
   void propagateManhattanDistances();
+  // Spreads until the cell is reached or the spread is over; the cell's value then.
+  float spreadUntilKnown(unsigned int index);
+  // Spreads over the whole grid.
+  void spreadAll();
+  // Spreads until done() or the spread is over.
+  template<typename Done>
+  void spread(Done && done);
   static bool isObstacle(unsigned char cost);
   unsigned int paddedIndex(unsigned int x, unsigned int y) const
   {
@@ -94,7 +110,7 @@ protected:
   unsigned int padded_width_{0};
   // Each cell is queued at most once, so a flat array with a moving head is the whole FIFO.
   std::vector<unsigned int> queue_;
-  size_t queue_end_{0};
+  size_t queue_head_{0}, queue_end_{0};
   double obstacle_score_{0.0}, unreachable_score_{0.0};
   float obstacle_value_{0.0f}, unreachable_value_{0.0f};
   static constexpr float untouched_obstacle_value_ = -2.0f;
