@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <set>
+#include <vector>
 
 #include <yaml-cpp/yaml.h>
 
@@ -17,8 +18,31 @@ const std::set<std::string> kGoalKeys{
   "name", "controller_id", "controller_frequency", "path", "frame_id", "relative_to_base",
   "run_mode", "speed_limit_percent", "finished", "precise_goal_reaching", "backward",
   "stop_in_place", "fine_goal_reach", "tolerance", "expect", "timeout", "cancel_after",
-  "preempt_after"};
+  "preempt_after", "path_spacing", "max_velocity", "near_destination", "extra_goals"};
 const std::set<std::string> kStatuses{"SUCCEEDED", "CANCELED", "ABORTED"};
+
+// The waypoints with poses filled in every `spacing` metres along each straight segment, as a
+// global planner hands a path over; a filled-in pose faces along its segment.
+std::vector<velmora_sim_robot::PlanarPose> fillIn(
+  const std::vector<velmora_sim_robot::PlanarPose> & waypoints, double spacing)
+{
+  std::vector<velmora_sim_robot::PlanarPose> poses;
+  for (std::size_t i = 0; i + 1 < waypoints.size(); ++i) {
+    const auto & from = waypoints[i];
+    const auto & to = waypoints[i + 1];
+    poses.push_back(from);
+    const double length = std::hypot(to.x - from.x, to.y - from.y);
+    const double heading = std::atan2(to.y - from.y, to.x - from.x);
+    const auto steps = static_cast<int>(std::ceil(length / spacing));
+    for (int step = 1; step < steps; ++step) {
+      const double share = static_cast<double>(step) / steps;
+      poses.push_back(
+        {from.x + share * (to.x - from.x), from.y + share * (to.y - from.y), heading});
+    }
+  }
+  poses.push_back(waypoints.back());
+  return poses;
+}
 
 // Reads fields of one YAML map, naming the file and the field in every error.
 class FieldReader
@@ -72,6 +96,25 @@ public:
     }
   }
 
+  // A velocity cap written as [x, y, theta]: numbers, .nan included (the controller decides
+  // what a cap that is not a number means).
+  geometry_msgs::msg::Twist velocityCap(const std::string & key) const
+  {
+    const YAML::Node value = node_[key];
+    if (!value.IsSequence() || value.size() != 3) {
+      fail(key, "must be [x, y, theta]");
+    }
+    try {
+      geometry_msgs::msg::Twist cap;
+      cap.linear.x = value[0].as<double>();
+      cap.linear.y = value[1].as<double>();
+      cap.angular.z = value[2].as<double>();
+      return cap;
+    } catch (const YAML::Exception &) {
+      fail(key, "must be [x, y, theta] numbers");
+    }
+  }
+
   [[noreturn]] void fail(const std::string & key, const std::string & problem) const
   {
     throw ScenarioError(file_ + ": " + where_ + key + " " + problem);
@@ -121,6 +164,10 @@ ScenarioGoal readGoal(const YAML::Node & node, const std::string & file, std::si
   goal.stop_in_place = field.optional<bool>("stop_in_place", false);
   goal.fine_goal_reach = field.optional<bool>("fine_goal_reach", false);
   goal.tolerance = field.optional<float>("tolerance", 0.0F);
+  goal.near_destination = field.optional<bool>("near_destination", false);
+  if (node["max_velocity"]) {
+    goal.max_velocity = field.velocityCap("max_velocity");
+  }
 
   const auto frame_id = field.optional<std::string>("frame_id", "map");
   goal.nav_path.header.frame_id = frame_id;
@@ -128,15 +175,37 @@ ScenarioGoal readGoal(const YAML::Node & node, const std::string & file, std::si
   if (!path || !path.IsSequence() || path.size() == 0) {
     field.fail("path", "must be a non-empty list of [x, y, yaw]");
   }
-  const BaseRobot geometry;
+  std::vector<velmora_sim_robot::PlanarPose> waypoints;
   for (std::size_t i = 0; i < path.size(); ++i) {
-    const auto pose = field.pose(path[i], "path[" + std::to_string(i) + "]");
-    geometry_msgs::msg::PoseStamped stamped;
-    stamped.header.frame_id = frame_id;
-    stamped.pose.position.x = pose.x;
-    stamped.pose.position.y = pose.y;
-    stamped.pose.orientation = geometry.eulerToQuaternion(pose.yaw, 0.0, 0.0);
-    goal.nav_path.poses.push_back(stamped);
+    waypoints.push_back(field.pose(path[i], "path[" + std::to_string(i) + "]"));
+  }
+  if (node["path_spacing"]) {
+    const auto spacing = field.required<double>("path_spacing");
+    if (!(spacing > 0.0) || !std::isfinite(spacing)) {
+      field.fail("path_spacing", "must be a positive number of metres");
+    }
+    waypoints = fillIn(waypoints, spacing);
+  }
+  const BaseRobot geometry;
+  const auto stamped = [&geometry, &frame_id](const velmora_sim_robot::PlanarPose & pose) {
+      geometry_msgs::msg::PoseStamped result;
+      result.header.frame_id = frame_id;
+      result.pose.position.x = pose.x;
+      result.pose.position.y = pose.y;
+      result.pose.orientation = geometry.eulerToQuaternion(pose.yaw, 0.0, 0.0);
+      return result;
+    };
+  for (const auto & pose : waypoints) {
+    goal.nav_path.poses.push_back(stamped(pose));
+  }
+  if (const YAML::Node extra_goals = node["extra_goals"]) {
+    if (!extra_goals.IsSequence()) {
+      field.fail("extra_goals", "must be a list of [x, y, yaw]");
+    }
+    for (std::size_t i = 0; i < extra_goals.size(); ++i) {
+      goal.extra_goals.push_back(
+        stamped(field.pose(extra_goals[i], "extra_goals[" + std::to_string(i) + "]")));
+    }
   }
 
   result.expected_status = field.required<std::string>("expect");

@@ -46,10 +46,15 @@ struct Scenario
 //       controller_id: lateral_move_controller
 //       controller_frequency: 20            # Hz
 //       path: [[x, y, yaw], ...]            # poses of nav_path
+//       path_spacing: 0.05                  # optional: fill a pose in every 0.05 m between
+//                                           #   the listed ones, facing along the segment
 //       frame_id: map                       # optional, default "map"
 //       relative_to_base: false             # optional goal options, default false/0:
 //       run_mode: 0                         #   finished, precise_goal_reaching, backward,
-//       speed_limit_percent: 0.0            #   stop_in_place, fine_goal_reach, tolerance
+//       speed_limit_percent: 0.0            #   stop_in_place, fine_goal_reach, tolerance,
+//                                           #   near_destination
+//       max_velocity: [0.3, 0.2, 0.5]       # optional cap [x, y, theta]; default all 0
+//       extra_goals: [[x, y, yaw], ...]     # optional poses that also end the goal
 //       expect: SUCCEEDED                   # SUCCEEDED, CANCELED or ABORTED
 //       timeout: 60                         # optional, seconds
 //       cancel_after: 1.0                   # optional, seconds

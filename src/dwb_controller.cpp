@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include <fmt/format.h>
@@ -27,6 +28,8 @@ constexpr std::size_t kForceRotateMinPathPoses = 6;
 constexpr double kZeroCommand = 0.001;
 // The base's speed scale never slows the planned turn rate below this share.
 constexpr double kMinAngularScale = 0.5;
+// How far along the path ahead the robot's progress is looked for each cycle, in metres.
+constexpr double kProgressSearchLength = 2.0;
 // A goal tolerance must exceed this to replace the default reach distance.
 constexpr double kMinGoalTolerance = 0.01;
 
@@ -122,6 +125,7 @@ bool DwbController::setPlan(std::shared_ptr<const Goal> goal)
   end_pose_ = goal->nav_path.poses.back();
   end_pose_.header.frame_id = goal->nav_path.header.frame_id;
 
+  path_progress_ = 0;
   finished_ = goal->finished;
   stop_in_place_ = goal->stop_in_place;
   fine_goal_reach_ = goal->fine_goal_reach;
@@ -178,6 +182,7 @@ bool DwbController::planVelocity()
   geometry_msgs::msg::TwistStamped cmd;
   if (!backward_) {
     cmd = planner_->computeVelocityCommands(robot_pose_, odom.twist, nullptr);
+    advancePathProgress();
     if (shouldForceRotate(goal_->nav_path)) {
       return false;
     }
@@ -241,14 +246,17 @@ bool DwbController::shouldForceRotate(const nav_msgs::msg::Path & path) const
   if (!(trajectory_length > 0.0 && trajectory_length <= kForceRotateMaxTrajectoryLength)) {
     return false;
   }
+  // The path ahead starts at the pose the robot has come to; the poses behind it say nothing
+  // about where the robot has to go now.
   const auto & poses = path.poses;
-  if (poses.size() < kForceRotateMinPathPoses) {
+  const std::size_t start = std::min(path_progress_, poses.size());
+  if (poses.size() - start < kForceRotateMinPathPoses) {
     return false;
   }
 
   double path_length = 0.0;
   std::size_t matching_index = 0;
-  for (std::size_t i = 1; i < poses.size(); ++i) {
+  for (std::size_t i = start + 1; i < poses.size(); ++i) {
     const auto & previous = poses[i - 1].pose.position;
     const auto & current = poses[i].pose.position;
     path_length += planarDistance(previous.x, previous.y, current.x, current.y);
@@ -262,8 +270,8 @@ bool DwbController::shouldForceRotate(const nav_msgs::msg::Path & path) const
 
   const double sim_x = trajectory.back().x - trajectory.front().x;
   const double sim_y = trajectory.back().y - trajectory.front().y;
-  const double path_x = poses[matching_index].pose.position.x - poses[0].pose.position.x;
-  const double path_y = poses[matching_index].pose.position.y - poses[0].pose.position.y;
+  const double path_x = poses[matching_index].pose.position.x - poses[start].pose.position.x;
+  const double path_y = poses[matching_index].pose.position.y - poses[start].pose.position.y;
   const double cosine = (sim_x * path_x + sim_y * path_y) /
     (std::hypot(sim_x, sim_y) * std::hypot(path_x, path_y));
   // Rounding can push the cosine of parallel vectors just past 1; a zero vector leaves it NaN,
@@ -275,6 +283,30 @@ bool DwbController::shouldForceRotate(const nav_msgs::msg::Path & path) const
     return true;
   }
   return false;
+}
+
+void DwbController::advancePathProgress()
+{
+  // Only a stretch ahead is searched, so that a path passing the robot twice (out and back) is
+  // not taken for its later leg.
+  const auto & poses = goal_->nav_path.poses;
+  const auto & robot = robot_pose_.pose.position;
+  double nearest = std::numeric_limits<double>::infinity();
+  double searched = 0.0;
+  for (std::size_t i = path_progress_; i < poses.size() && searched <= kProgressSearchLength;
+    ++i)
+  {
+    const auto & position = poses[i].pose.position;
+    const double distance = planarDistance(robot.x, robot.y, position.x, position.y);
+    if (distance < nearest) {
+      nearest = distance;
+      path_progress_ = i;
+    }
+    if (i + 1 < poses.size()) {
+      const auto & next = poses[i + 1].pose.position;
+      searched += planarDistance(position.x, position.y, next.x, next.y);
+    }
+  }
 }
 
 bool DwbController::isGoalReached()

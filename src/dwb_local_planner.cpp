@@ -1,6 +1,8 @@
 #include "controller/dwb_local_planner.hpp"
 
 #include <cmath>
+#include <cstddef>
+#include <limits>
 #include <mutex>
 
 #include "dwb_core/exceptions.hpp"
@@ -183,16 +185,42 @@ bool LocalPlanner::isGoalReached(geometry_msgs::msg::PoseStamped & pose, double 
   if (poses.empty()) {
     return false;
   }
+  const double x = pose.pose.position.x;
+  const double y = pose.pose.position.y;
+  const std::size_t ahead = firstPoseAhead(x, y);
   double remaining = 0.0;
-  for (std::size_t i = 1; i < poses.size(); ++i) {
+  for (std::size_t i = ahead + 1; i < poses.size(); ++i) {
     remaining += std::hypot(poses[i].x - poses[i - 1].x, poses[i].y - poses[i - 1].y);
   }
   if (!(tolerance >= remaining)) {
     return false;
   }
-  const double distance =
-    std::hypot(poses.back().x - pose.pose.position.x, poses.back().y - pose.pose.position.y);
-  return distance <= tolerance;
+  return std::hypot(poses.back().x - x, poses.back().y - y) <= tolerance;
+}
+
+std::size_t LocalPlanner::firstPoseAhead(double x, double y) const
+{
+  // Pruning keeps up to the prune distance of passed plan behind the robot; the pose nearest the
+  // robot within that stretch is where the plan still ahead begins. Looking no further keeps a
+  // plan that ends where it started from counting as done at its start.
+  const auto & poses = global_plan_.poses;
+  std::size_t nearest = 0;
+  double nearest_distance = std::numeric_limits<double>::infinity();
+  double searched = 0.0;
+  for (std::size_t i = 0; i < poses.size(); ++i) {
+    if (i > 0) {
+      searched += std::hypot(poses[i].x - poses[i - 1].x, poses[i].y - poses[i - 1].y);
+      if (prune_plan_ && searched > prune_distance_) {
+        break;
+      }
+    }
+    const double distance = std::hypot(poses[i].x - x, poses[i].y - y);
+    if (distance < nearest_distance) {
+      nearest_distance = distance;
+      nearest = i;
+    }
+  }
+  return nearest;
 }
 
 }  // namespace controller

@@ -419,6 +419,24 @@ TEST_F(DwbControllerTest, ForcesARotationOnlyForAShortTrajectoryAgainstTheWay)
   EXPECT_TRUE(dwb->computeAtRobotPose());
 }
 
+TEST_F(DwbControllerTest, JudgesTheDirectionAgainstThePathAheadOfTheRobot)
+{
+  auto dwb = makeDwb();
+  // East 1.0 m, then north 1.5 m; the robot has turned the corner and heads north.
+  auto goal = straightGoal(1.0, 2.0);
+  for (int i = 1; i <= 15; ++i) {
+    goal->nav_path.poses.push_back(pose(2.0, 2.0 + 0.1 * i, kPi / 2.0));
+  }
+  ASSERT_TRUE(dwb->setPlan(goal));
+  placeRobot(2.0, 2.3, kPi / 2.0);
+  script().samples = {sample(0.2, 0.0, 0.0, straight(0.05, 6, 0.0))};
+  EXPECT_TRUE(dwb->computeAtRobotPose());
+  // Heading back east from there is against the way.
+  placeRobot(2.0, 2.4, 0.0);
+  script().samples = {sample(0.2, 0.0, 0.0, straight(0.05, 6, -kPi / 2.0))};
+  EXPECT_FALSE(dwb->computeAtRobotPose());
+}
+
 TEST_F(DwbControllerTest, BackwardGoalsAreNeverForcedToRotate)
 {
   auto dwb = makeDwb();

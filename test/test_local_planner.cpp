@@ -112,6 +112,30 @@ TEST_F(LocalPlannerTest, ReachesTheGoalOnlyWhenThePlanAheadIsShortAndItsEndIsNea
   EXPECT_DOUBLE_EQ(robot.pose.position.x, 1.0);
 }
 
+TEST_F(LocalPlannerTest, MeasuresThePlanAheadFromThePoseNearestTheRobot)
+{
+  auto planner = makePlanner();
+  std::vector<std::pair<double, double>> points;
+  for (int i = 0; i <= 15; ++i) {
+    points.emplace_back(1.0 + 0.1 * i, 2.0);
+  }
+  planner->setPlan(path(points));  // 1.5 m, of which pruning would keep up to 2 m behind
+  PoseStamped near_end = pose(2.4, 2.0);
+  EXPECT_TRUE(planner->isGoalReached(near_end, 0.3));
+  PoseStamped short_of_it = pose(2.0, 2.0);
+  EXPECT_FALSE(planner->isGoalReached(short_of_it, 0.3));
+
+  // A round trip ends where it starts: at its start it is not done.
+  std::vector<std::pair<double, double>> round_trip;
+  for (int i = 0; i <= 30; ++i) {
+    round_trip.emplace_back(1.0 + 0.1 * (i <= 15 ? i : 30 - i), i <= 15 ? 2.0 : 2.2);
+  }
+  round_trip.back() = {1.0, 2.0};
+  planner->setPlan(path(round_trip));
+  PoseStamped at_start = pose(1.0, 2.0);
+  EXPECT_FALSE(planner->isGoalReached(at_start, 0.3));
+}
+
 TEST_F(LocalPlannerTest, ChoosesTheCheapestTrajectoryAndTheFirstOfEquals)
 {
   auto planner = makePlanner();

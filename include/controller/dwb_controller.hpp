@@ -1,6 +1,7 @@
 #ifndef CONTROLLER__DWB_CONTROLLER_HPP_
 #define CONTROLLER__DWB_CONTROLLER_HPP_
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -52,7 +53,8 @@ public:
   // Only a goal whose `finished` flag is set is ever reported as reached.
   bool isGoalReached() override;
 
-  // True when the trajectory just chosen is very short and points away from the path ahead.
+  // True when the trajectory just chosen is very short and points away from the path ahead,
+  // the part of `path` from the pose the robot has come to (its first pose before any cycle).
   bool shouldForceRotate(const nav_msgs::msg::Path & path) const;
 
   void getParametersForGoingBackwards();
@@ -66,6 +68,8 @@ public:
 private:
   // The planning part of computeVelocity; planning failures leave it as PlannerException.
   bool planVelocity();
+  // Moves path_progress_ to the goal path's pose nearest the robot.
+  void advancePathProgress();
   void reportRotationIntent();
   void applySpeedScale(const geometry_msgs::msg::Twist & planned);
   // Why the goal cannot be driven, or empty when it can.
@@ -96,6 +100,8 @@ private:
   DwbMotionSet forward_motion_;
   DwbMotionSet backward_motion_;
   std::shared_ptr<const Goal> goal_;
+  // Index of the goal path's pose the robot has come to; the force-rotate rule looks ahead of it.
+  std::size_t path_progress_{0};
 };
 
 }  // namespace controller

@@ -1,6 +1,7 @@
 #ifndef CONTROLLER__DWB_LOCAL_PLANNER_HPP_
 #define CONTROLLER__DWB_LOCAL_PLANNER_HPP_
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -50,9 +51,9 @@ public:
     const nav_2d_msgs::msg::Twist2D & velocity,
     std::shared_ptr<dwb_msgs::msg::LocalPlanEvaluation> & results) override;
 
-  // True when the plan still ahead is at most `tolerance` long and its last pose is within
-  // `tolerance` of `pose` (given in the frame the plan is stored in). An emptied plan has no end
-  // to be at, so it answers false.
+  // True when the plan still ahead (from its pose nearest `pose`) is at most `tolerance` long
+  // and its last pose is within `tolerance` of `pose` (given in the frame the plan is stored
+  // in). An emptied plan has no end to be at, so it answers false.
   bool isGoalReached(geometry_msgs::msg::PoseStamped & pose, double tolerance);
 
   // Poses of the trajectory chosen by the last successful search, in trajectory order.
@@ -71,6 +72,8 @@ protected:
 
 private:
   void takePlan(const nav_msgs::msg::Path & path, std::optional<double> speed_ratio);
+  // Index of the stored plan's pose where the plan ahead of (x, y) begins.
+  std::size_t firstPoseAhead(double x, double y) const;
 };
 
 }  // namespace controller
