@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "dwb_core/exceptions.hpp"
+#include "dwb_core/trajectory_utils.hpp"
 #include "nav_2d_utils/parameters.hpp"
 #include "pluginlib/class_list_macros.hpp"
 
@@ -19,35 +20,6 @@ double speedSquared(const nav_2d_msgs::msg::Twist2D & twist)
 double shortestAngularDistance(double from, double to)
 {
   return std::remainder(to - from, 2.0 * M_PI);
-}
-
-double seconds(const builtin_interfaces::msg::Duration & offset)
-{
-  return static_cast<double>(offset.sec) + static_cast<double>(offset.nanosec) * 1e-9;
-}
-
-// The heading the trajectory has `time_offset` seconds in, interpolated between its poses and
-// held at either end.
-double headingAt(const dwb_msgs::msg::Trajectory2D & traj, double time_offset)
-{
-  const size_t count = traj.poses.size();
-  if (traj.time_offsets.size() != count) {
-    // Without times the poses cannot be placed in time: judge where the trajectory ends.
-    return traj.poses.back().theta;
-  }
-  if (time_offset <= seconds(traj.time_offsets.front())) {
-    return traj.poses.front().theta;
-  }
-  for (size_t i = 0; i + 1 < count; ++i) {
-    const double t0 = seconds(traj.time_offsets[i]);
-    const double t1 = seconds(traj.time_offsets[i + 1]);
-    if (time_offset >= t0 && time_offset < t1) {
-      const double ratio = (time_offset - t0) / (t1 - t0);
-      const double from = traj.poses[i].theta;
-      return from + ratio * shortestAngularDistance(from, traj.poses[i + 1].theta);
-    }
-  }
-  return traj.poses.back().theta;
 }
 
 }  // namespace
@@ -112,7 +84,7 @@ double RotateToGoalCritic::scoreRotation(const dwb_msgs::msg::Trajectory2D & tra
     throw dwb_core::IllegalTrajectoryException(name_, "Empty trajectory.");
   }
   const double end_yaw =
-    lookahead_time_ >= 0.0 ? headingAt(traj, lookahead_time_) : traj.poses.back().theta;
+    lookahead_time_ >= 0.0 ? dwb_core::projectPose(traj, lookahead_time_).theta : traj.poses.back().theta;
   return std::fabs(shortestAngularDistance(end_yaw, goal_yaw_));
 }
 
