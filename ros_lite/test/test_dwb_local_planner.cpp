@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -156,37 +157,38 @@ protected:
     return prefix + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
   }
 
-  // Parameters every planner here needs, the given ones first so that they win.
-  std::vector<rclcpp::Parameter> withDefaults(std::vector<rclcpp::Parameter> parameters) const
+  // The given parameters, and the generator and critics every planner here uses where they are
+  // not given.
+  static std::vector<rclcpp::Parameter> withDefaults(std::vector<rclcpp::Parameter> parameters)
   {
     const std::string p = std::string(kPlugin) + ".";
-    parameters.emplace_back(p + "trajectory_generator_name", "dwb_test_plugins::ScriptedGenerator");
-    parameters.emplace_back(
-      p + "default_critic_namespaces", std::vector<std::string>{"dwb_test_plugins"});
-    parameters.emplace_back(p + "critics", std::vector<std::string>{"Function", "Second"});
-    parameters.emplace_back(p + "Second.class", "Function");
+    const std::vector<rclcpp::Parameter> defaults{
+      rclcpp::Parameter(p + "trajectory_generator_name", "dwb_test_plugins::ScriptedGenerator"),
+      rclcpp::Parameter(
+        p + "default_critic_namespaces", std::vector<std::string>{"dwb_test_plugins"}),
+      rclcpp::Parameter(p + "critics", std::vector<std::string>{"Function", "Second"}),
+      rclcpp::Parameter(p + "Second.class", "Function")};
+    for (const auto & fallback : defaults) {
+      const bool given = std::any_of(
+        parameters.begin(), parameters.end(),
+        [&fallback](const rclcpp::Parameter & parameter) {
+          return parameter.get_name() == fallback.get_name();
+        });
+      if (!given) {
+        parameters.push_back(fallback);
+      }
+    }
     return parameters;
   }
 
-  // Configures and activates a planner; parameter overrides apply as a params file would.
+  // Configures and activates a planner; the parameters apply as a params file would.
   void configure(const std::vector<rclcpp::Parameter> & parameters)
   {
-    rclcpp::NodeOptions options;
-    // An override given twice: the first one stays, as withDefaults() relies on.
-    std::vector<rclcpp::Parameter> unique;
-    for (const auto & parameter : parameters) {
-      bool seen = false;
-      for (const auto & kept : unique) {
-        seen = seen || kept.get_name() == parameter.get_name();
-      }
-      if (!seen) {
-        unique.push_back(parameter);
-      }
-    }
-    options.parameter_overrides(unique);
     // The previous planner publishes through the previous node: it goes first.
     planner_.reset();
     node_.reset();
+    rclcpp::NodeOptions options;
+    options.parameter_overrides(parameters);
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>(
       "planner_node", "/" + uniqueName("ns"), options);
     planner_ = std::make_shared<InspectablePlanner>();
