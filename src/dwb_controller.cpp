@@ -4,6 +4,9 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -52,6 +55,44 @@ double normalizeAngle(double angle)
   return r <= 0.0 ? r + M_PI : r - M_PI;
 }
 
+// A working planner setup for a node given no DWB parameters: the library itself requires a
+// critic list and samples nothing but standing still with its zero default speeds. The motion
+// limits are the controller's own defaults for the forward set. Values on the node (from a
+// parameter file or -p) take precedence over each of these.
+void declarePlannerDefaults(
+  const rclcpp_lifecycle::LifecycleNode::SharedPtr & node, const std::string & plugin_name)
+{
+  const std::vector<std::string> critics{
+    "RotateToGoal", "Oscillation", "GoalAlign", "PathAlign", "PathDist", "GoalDist",
+    "ObstacleFootprint"};
+  const std::vector<std::pair<std::string, rclcpp::ParameterValue>> defaults{
+    {"critics", rclcpp::ParameterValue(critics)},
+    {"max_vel_x", rclcpp::ParameterValue(1.0)},
+    {"max_vel_theta", rclcpp::ParameterValue(0.8)},
+    {"vtheta_samples", rclcpp::ParameterValue(30)},
+    {"sim_time", rclcpp::ParameterValue(1.5)},
+    {"acc_lim_x", rclcpp::ParameterValue(0.3)},
+    {"decel_lim_x", rclcpp::ParameterValue(-0.3)},
+    {"acc_lim_theta", rclcpp::ParameterValue(0.8)},
+    {"decel_lim_theta", rclcpp::ParameterValue(-0.8)},
+    {"vy_samples", rclcpp::ParameterValue(1)},
+    {"linear_granularity", rclcpp::ParameterValue(0.05)},
+    {"publish_evaluation", rclcpp::ParameterValue(false)},
+    {"publish_trajectories", rclcpp::ParameterValue(false)},
+    {"ObstacleFootprint.scale", rclcpp::ParameterValue(0.02)},
+    {"PathAlign.scale", rclcpp::ParameterValue(32.0)},
+    {"PathAlign.forward_point_distance", rclcpp::ParameterValue(0.1)},
+    {"GoalAlign.scale", rclcpp::ParameterValue(24.0)},
+    {"GoalAlign.forward_point_distance", rclcpp::ParameterValue(0.1)},
+    {"PathDist.scale", rclcpp::ParameterValue(32.0)},
+    {"GoalDist.scale", rclcpp::ParameterValue(24.0)},
+    {"RotateToGoal.scale", rclcpp::ParameterValue(32.0)},
+  };
+  for (const auto & [name, value] : defaults) {
+    nav2_util::declare_parameter_if_not_declared(node, plugin_name + "." + name, value);
+  }
+}
+
 }  // namespace
 
 DwbController::DwbController(
@@ -60,11 +101,10 @@ DwbController::DwbController(
 : NavControllerBase(node, grid_map),
   planner_(std::make_shared<LocalPlanner>())
 {
+  declarePlannerDefaults(node_.lock(), plugin_name_);
   const auto costmap_ros = grid_map_ros_->getCostmapROS();
   planner_->configure(node_, plugin_name_, costmap_ros->getTfBuffer(), costmap_ros);
   planner_->activate();
-
-  lifecycle_node_ = node_.lock();
 
   struct PlainParameter
   {
@@ -87,11 +127,11 @@ DwbController::DwbController(
     {"forward_path_remain_dis", 0.5, &DwbController::forward_path_remain_dis_},
   }};
   for (const auto & parameter : parameters) {
-    lifecycle_node_->declare_parameter(
+    parameterNode()->declare_parameter(
       parameter.name, rclcpp::ParameterValue(parameter.default_value));
   }
   for (const auto & parameter : parameters) {
-    lifecycle_node_->get_parameter(parameter.name, this->*parameter.member);
+    parameterNode()->get_parameter(parameter.name, this->*parameter.member);
   }
 
   getParametersForGoingBackwards();
@@ -324,6 +364,15 @@ bool DwbController::isGoalReached()
   return false;
 }
 
+std::shared_ptr<rclcpp_lifecycle::LifecycleNode> DwbController::parameterNode() const
+{
+  auto node = node_.lock();
+  if (!node) {
+    throw std::runtime_error("DwbController: its node no longer exists");
+  }
+  return node;
+}
+
 bool DwbController::isCollisionFree()
 {
   return true;
@@ -338,8 +387,8 @@ void DwbController::declareAndRead(
   const std::string & name, double default_value, double & value)
 {
   nav2_util::declare_parameter_if_not_declared(
-    lifecycle_node_, name, rclcpp::ParameterValue(default_value));
-  lifecycle_node_->get_parameter(name, value);
+    parameterNode(), name, rclcpp::ParameterValue(default_value));
+  parameterNode()->get_parameter(name, value);
 }
 
 void DwbController::getParametersForGoingBackwards()
@@ -347,16 +396,16 @@ void DwbController::getParametersForGoingBackwards()
   const std::string prefix = plugin_name_ + ".";
   const std::string backward = prefix + "backward.";
 
-  lifecycle_node_->declare_parameter(backward + "min_vel_x", rclcpp::ParameterValue(0.08));
-  lifecycle_node_->declare_parameter(backward + "max_vel_x", rclcpp::ParameterValue(0.0));
-  lifecycle_node_->declare_parameter(backward + "vtheta_samples", rclcpp::ParameterValue(40));
-  lifecycle_node_->declare_parameter(backward + "sim_time", rclcpp::ParameterValue(2.5));
-  lifecycle_node_->declare_parameter(backward + "max_vel_theta", rclcpp::ParameterValue(1.0));
-  lifecycle_node_->get_parameter(backward + "min_vel_x", backward_motion_.min_vel_x);
-  lifecycle_node_->get_parameter(backward + "max_vel_x", backward_motion_.max_vel_x);
-  lifecycle_node_->get_parameter(backward + "vtheta_samples", backward_motion_.vtheta_samples);
-  lifecycle_node_->get_parameter(backward + "sim_time", backward_motion_.sim_time);
-  lifecycle_node_->get_parameter(backward + "max_vel_theta", backward_motion_.max_vel_theta);
+  parameterNode()->declare_parameter(backward + "min_vel_x", rclcpp::ParameterValue(0.08));
+  parameterNode()->declare_parameter(backward + "max_vel_x", rclcpp::ParameterValue(0.0));
+  parameterNode()->declare_parameter(backward + "vtheta_samples", rclcpp::ParameterValue(40));
+  parameterNode()->declare_parameter(backward + "sim_time", rclcpp::ParameterValue(2.5));
+  parameterNode()->declare_parameter(backward + "max_vel_theta", rclcpp::ParameterValue(1.0));
+  parameterNode()->get_parameter(backward + "min_vel_x", backward_motion_.min_vel_x);
+  parameterNode()->get_parameter(backward + "max_vel_x", backward_motion_.max_vel_x);
+  parameterNode()->get_parameter(backward + "vtheta_samples", backward_motion_.vtheta_samples);
+  parameterNode()->get_parameter(backward + "sim_time", backward_motion_.sim_time);
+  parameterNode()->get_parameter(backward + "max_vel_theta", backward_motion_.max_vel_theta);
 
   declareAndRead(backward + "acc_vel_x", 0.2, backward_motion_.acc_x);
   declareAndRead(backward + "acc_vel_theta", 0.6, backward_motion_.acc_theta);
@@ -366,8 +415,8 @@ void DwbController::getParametersForGoingBackwards()
   declareAndRead(prefix + "min_vel_x", 0.0, forward_motion_.min_vel_x);
   declareAndRead(prefix + "max_vel_x", 1.0, forward_motion_.max_vel_x);
   nav2_util::declare_parameter_if_not_declared(
-    lifecycle_node_, prefix + "vtheta_samples", rclcpp::ParameterValue(30));
-  lifecycle_node_->get_parameter(prefix + "vtheta_samples", forward_motion_.vtheta_samples);
+    parameterNode(), prefix + "vtheta_samples", rclcpp::ParameterValue(30));
+  parameterNode()->get_parameter(prefix + "vtheta_samples", forward_motion_.vtheta_samples);
   declareAndRead(prefix + "sim_time", 1.5, forward_motion_.sim_time);
   declareAndRead(prefix + "max_vel_theta", 0.8, forward_motion_.max_vel_theta);
 }
@@ -409,7 +458,7 @@ void DwbController::setParametersForMoving(const std::shared_ptr<const Goal> & g
   for (const auto & entry : parameters) {
     list.push_back(entry.second);
   }
-  const auto results = lifecycle_node_->set_parameters(list);
+  const auto results = parameterNode()->set_parameters(list);
   for (std::size_t i = 0; i < results.size(); ++i) {
     // The goal still runs, under the limits the planner held before.
     if (!results[i].successful) {

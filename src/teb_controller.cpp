@@ -45,8 +45,10 @@ TebController::TebController(
   planner_->configure(node_, planner_name_, costmap_ros->getTfBuffer(), costmap_ros);
   planner_->activate();
 
-  node_shared_ = node_.lock();
-  if (!node_shared_) {
+  // Held only while constructing: the node owns this controller, and a lasting strong handle
+  // would keep the node, its topics and its action alive for ever.
+  const auto node_shared = node_.lock();
+  if (!node_shared) {
     throw std::runtime_error("TebController needs a live lifecycle node");
   }
   const struct
@@ -61,8 +63,8 @@ TebController::TebController(
   for (const auto & limit : limits) {
     const std::string name = planner_name_ + limit.suffix;
     nav2_util::declare_parameter_if_not_declared(
-      node_shared_, name, rclcpp::ParameterValue(*limit.value));
-    node_shared_->get_parameter(name, *limit.value);
+      node_shared, name, rclcpp::ParameterValue(*limit.value));
+    node_shared->get_parameter(name, *limit.value);
   }
 }
 
@@ -80,7 +82,11 @@ void TebController::setParametersForMoving(
     vy = std::min(vy, limit);
   }
   const double ratio = max_vel_x_ > 0.0 ? vx / max_vel_x_ : 1.0;
-  node_shared_->set_parameters({
+  const auto node_shared = node_.lock();
+  if (!node_shared) {
+    throw std::runtime_error("TebController: its node no longer exists");
+  }
+  node_shared->set_parameters({
       rclcpp::Parameter(planner_name_ + ".max_vel_x", vx),
       rclcpp::Parameter(planner_name_ + ".max_vel_x_backwards", vb),
       rclcpp::Parameter(planner_name_ + ".max_vel_y", vy),

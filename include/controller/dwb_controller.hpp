@@ -77,6 +77,9 @@ private:
   // The goal's speed limit bounded by the forward top speed, the highest the robot is set up for.
   double boundedSpeedLimit(const Goal & goal) const;
   void declareAndRead(const std::string & name, double default_value, double & value);
+  // The node all parameter work goes through. It is held weakly: the node owns this controller,
+  // and a strong handle here would keep the node, its topics and its action alive for ever.
+  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> parameterNode() const;
 
   double last_odom_vel_x_{0.0};
   double last_vel_multi_scale_{0.3};
@@ -91,7 +94,6 @@ private:
   double dwb_goal_reach_distance_{0.3};
   double marlo_dwb_goal_reach_distance_{0.05};
   bool fine_goal_reach_{false};
-  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> lifecycle_node_;
   bool stop_in_place_{false};
   double theta_threshold_{0.8};
   double forward_path_remain_dis_{0.5};

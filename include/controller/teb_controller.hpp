@@ -47,7 +47,6 @@ protected:
   nav_msgs::msg::Path plan_;
   std::vector<geometry_msgs::msg::PoseStamped> extra_goals_;
   std::string planner_name_;
-  rclcpp_lifecycle::LifecycleNode::SharedPtr node_shared_;
   double max_vel_x_{0.5};
   double max_vel_y_{0.5};
   double max_vel_x_backwards_{0.5};
