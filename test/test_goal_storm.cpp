@@ -112,6 +112,9 @@ public:
         path_kind = poisonOnePose(goal);
       } else {
         path_kind = "short move";
+        // A route segment (finished clear) waits at its end for the next one by design; a
+        // storm goal is the whole route.
+        goal.finished = true;
       }
     }
     description = goal.controller_id + " at " + std::to_string(goal.controller_frequency) +
