@@ -15,6 +15,7 @@
 #include <spdlog/spdlog.h>
 
 #include "base_robot/base_robot.hpp"
+#include "bench_support.hpp"
 #include "controller/lateral_move_controller.hpp"
 #include "controller/pid_pose.hpp"
 #include "geometry_msgs/msg/transform_stamped.hpp"
@@ -23,33 +24,10 @@
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "velmora/logger.hpp"
 #include "velmora_communicator/communicator_engine.hpp"
-#include "velmora_communicator/robot_link.hpp"
 #include "velmora_nav2_gridmap/grid_map_ros.hpp"
 
 namespace
 {
-
-// A robot end that takes every call and keeps nothing, so the figures hold the sender's cost
-// only and memory stays flat over millions of cycles.
-class DiscardingLink : public velmora_communicator::RobotLink
-{
-public:
-  void publishVelocity(const geometry_msgs::msg::Twist & command) override
-  {
-    benchmark::DoNotOptimize(command.linear.x);
-  }
-  void publishZeroVelocity() override {}
-  geometry_msgs::msg::TwistStamped getOdom() override
-  {
-    return geometry_msgs::msg::TwistStamped();
-  }
-  geometry_msgs::msg::PoseStamped getOdomPose() override
-  {
-    return geometry_msgs::msg::PoseStamped();
-  }
-  void publishExceptionHandle(int /*error_code*/) override {}
-  void publishRobotEvent(const velmora_protocol::msg::RobotEvent & /*event*/) override {}
-};
 
 // A sink that formats each line like a real sink and throws the text away.
 class FormattingSink : public spdlog::sinks::base_sink<std::mutex>
@@ -79,7 +57,7 @@ public:
   {
     grid_map_ = std::make_shared<velmora_nav2_gridmap::GridMapROS>();
     velmora_communicator::CommunicatorEngine::GetInstance()->attachLink(
-      std::make_shared<DiscardingLink>());
+      std::make_shared<velmora_bench::DiscardingLink>());
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("velmora_nav2_controller");
     controller_ = std::make_shared<controller::LateralMoveController>(node_, grid_map_);
 

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
 #include "simulated_stack.hpp"
@@ -231,19 +232,6 @@ double milliseconds(Clock::duration duration)
   return std::chrono::duration<double, std::milli>(duration).count();
 }
 
-// Sets p50 and p99 (and the maximum) of `samples`, in milliseconds, as the benchmark's counters.
-void reportPercentiles(benchmark::State & state, std::vector<double> samples)
-{
-  std::sort(samples.begin(), samples.end());
-  const auto at = [&](double share) {
-      return samples[std::min(
-                 samples.size() - 1, static_cast<std::size_t>(share * static_cast<double>(samples.size())))];
-    };
-  state.counters["p50_ms"] = at(0.50);
-  state.counters["p99_ms"] = at(0.99);
-  state.counters["max_ms"] = samples.back();
-}
-
 void goalToFirstCommand(benchmark::State & state)
 {
   auto & bench = Bench::instance();
@@ -259,7 +247,7 @@ void goalToFirstCommand(benchmark::State & state)
     state.SetIterationTime(samples.back() / 1000.0);
     bench.cancel(handle);
   }
-  reportPercentiles(state, samples);
+  velmora_bench::reportPercentiles(state, samples);
 }
 BENCHMARK(goalToFirstCommand)->Iterations(kGoals)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -282,7 +270,7 @@ void preemptToFirstNewCommand(benchmark::State & state)
     state.SetIterationTime(samples.back() / 1000.0);
     bench.cancel(handle);
   }
-  reportPercentiles(state, samples);
+  velmora_bench::reportPercentiles(state, samples);
 }
 BENCHMARK(preemptToFirstNewCommand)->Iterations(kGoals)->UseManualTime()
 ->Unit(benchmark::kMillisecond);
@@ -304,7 +292,7 @@ void cancelToZeroVelocity(benchmark::State & state)
     samples.push_back(milliseconds(stop.at - cancelled));
     state.SetIterationTime(samples.back() / 1000.0);
   }
-  reportPercentiles(state, samples);
+  velmora_bench::reportPercentiles(state, samples);
 }
 BENCHMARK(cancelToZeroVelocity)->Iterations(kGoals)->UseManualTime()
 ->Unit(benchmark::kMillisecond);
@@ -335,7 +323,7 @@ void controlPeriodJitter(benchmark::State & state)
     state.SetIterationTime(1.0 / frequency);
     bench.cancel(handle);
   }
-  reportPercentiles(state, samples);
+  velmora_bench::reportPercentiles(state, samples);
 }
 BENCHMARK(controlPeriodJitter)->Arg(20)->Arg(100)->Iterations(8)->UseManualTime()
 ->Unit(benchmark::kMillisecond);

@@ -274,7 +274,7 @@ void DwbController::applySpeedScale(const geometry_msgs::msg::Twist & planned)
 
 bool DwbController::shouldForceRotate(const nav_msgs::msg::Path & path) const
 {
-  const std::vector<geometry_msgs::msg::Pose2D> trajectory = planner_->lastTrajectoryPoses();
+  const std::vector<geometry_msgs::msg::Pose2D> & trajectory = planner_->lastTrajectoryPoses();
   if (trajectory.size() < 2) {
     return false;
   }
