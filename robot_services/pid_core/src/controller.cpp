@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace
 {
@@ -89,14 +90,15 @@ bool Controller::getVelocityCommands(
     return true;
   }
 
-  const Point target = pointAt(projection.along + kLookAhead);
-  double error = wrapAngle(std::atan2(target.y - y, target.x - x) - yaw);
-  // A target behind the robot on a path that keeps the robot's heading was planned to be
-  // driven backwards: steer the rear at it instead of turning round.
-  const bool reverse = std::fabs(error) > kPi / 2.0 && std::fabs(wrapAngle(target.yaw - yaw)) < kPi / 2.0;
-  if (reverse) {
-    error = wrapAngle(error + kPi);
-  }
+  const double target_along = projection.along + kLookAhead;
+  const Point target = pointAt(target_along);
+  const double bearing = std::atan2(target.y - y, target.x - x);
+  // A path whose poses face away from its direction of travel was planned to be driven
+  // backwards: steer the rear at the target instead of turning round. The choice is the path's,
+  // not the robot's momentary heading, so turning on the spot can never flip it back and forth.
+  const double travel = travelHeading(target_along).value_or(bearing);
+  const bool reverse = std::fabs(wrapAngle(travel - target.yaw)) > kPi / 2.0;
+  const double error = wrapAngle(bearing - yaw + (reverse ? kPi : 0.0));
   const double turn = headingLaw(error, dt);
 
   cmd_vel = geometry_msgs::msg::Twist();
@@ -154,6 +156,21 @@ Controller::Point Controller::pointAt(double along) const
   const Point & a = path_[i];
   const Point & b = path_[i + 1];
   return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), b.yaw};
+}
+
+std::optional<double> Controller::travelHeading(double along) const
+{
+  if (path_.size() < 2) {
+    return std::nullopt;
+  }
+  const auto next = std::upper_bound(arc_.begin(), arc_.end() - 1, along);
+  const std::size_t i = static_cast<std::size_t>(std::max(next - arc_.begin(), std::ptrdiff_t{1})) - 1;
+  const Point & a = path_[i];
+  const Point & b = path_[i + 1];
+  if (arc_[i + 1] - arc_[i] < kShortestSegment) {
+    return std::nullopt;
+  }
+  return std::atan2(b.y - a.y, b.x - a.x);
 }
 
 double Controller::cycleTime(const geometry_msgs::msg::PoseStamped & pose)

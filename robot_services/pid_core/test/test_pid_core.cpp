@@ -202,3 +202,23 @@ TEST(PidCore, StartingOffThePathItRejoinsAndArrives)
 }
 
 }  // namespace
+
+TEST(PidCore, ArrivesFromEveryStartingHeadingWithoutHesitatingBetweenDirections)
+{
+  // The robot's own pose leads into a short path whose poses face sideways to the first step:
+  // turning on the spot must never flip the choice between driving forwards and reversing.
+  for (int step = 0; step < 36; ++step) {
+    const double start_yaw = -kPi + step * kPi / 18.0;
+    for (const double path_yaw : {-0.5, 0.0, 0.3, kPi / 2.0}) {
+      Controller core;
+      core.setStraightCB(path({pose(6.237, 4.245, start_yaw), pose(6.5, 4.2, path_yaw),
+          pose(6.666, 4.378, path_yaw)}));
+      Unicycle robot{6.237, 4.245, start_yaw};
+      geometry_msgs::msg::Twist last_moving;
+      EXPECT_GT(driveToEnd(core, robot, last_moving), 0)
+        << "starting at yaw " << start_yaw << " for poses at yaw " << path_yaw;
+      // Coming in at an angle it may pass the end beside it, which also ends the path.
+      EXPECT_LT(std::hypot(robot.x - 6.666, robot.y - 4.378), 0.15);
+    }
+  }
+}

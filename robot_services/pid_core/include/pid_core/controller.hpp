@@ -2,6 +2,7 @@
 #define PID_CORE__CONTROLLER_HPP_
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
@@ -45,6 +46,8 @@ public:
   static constexpr double kIntegralBound = 0.5;
   // Cycle time assumed when the pose stamps do not give a usable one, s.
   static constexpr double kNominalCycle = 0.05;
+  // Segments shorter than this (m) have no direction of their own.
+  static constexpr double kShortestSegment = 1e-6;
 
   Controller();
 
@@ -75,6 +78,9 @@ private:
 
   Projection project(double x, double y) const;
   Point pointAt(double along) const;
+  // The direction of the segment holding arc length `along` (the last one beyond the end); none
+  // for a one-pose path or a segment too short to have one.
+  std::optional<double> travelHeading(double along) const;
   double cycleTime(const geometry_msgs::msg::PoseStamped & pose);
   double headingLaw(double error, double dt);
   void stop(geometry_msgs::msg::Twist & cmd_vel);
