@@ -21,29 +21,6 @@ const std::set<std::string> kGoalKeys{
   "preempt_after", "path_spacing", "max_velocity", "near_destination", "extra_goals"};
 const std::set<std::string> kStatuses{"SUCCEEDED", "CANCELED", "ABORTED"};
 
-// The waypoints with poses filled in every `spacing` metres along each straight segment, as a
-// global planner hands a path over; a filled-in pose faces along its segment.
-std::vector<velmora_sim_robot::PlanarPose> fillIn(
-  const std::vector<velmora_sim_robot::PlanarPose> & waypoints, double spacing)
-{
-  std::vector<velmora_sim_robot::PlanarPose> poses;
-  for (std::size_t i = 0; i + 1 < waypoints.size(); ++i) {
-    const auto & from = waypoints[i];
-    const auto & to = waypoints[i + 1];
-    poses.push_back(from);
-    const double length = std::hypot(to.x - from.x, to.y - from.y);
-    const double heading = std::atan2(to.y - from.y, to.x - from.x);
-    const auto steps = static_cast<int>(std::ceil(length / spacing));
-    for (int step = 1; step < steps; ++step) {
-      const double share = static_cast<double>(step) / steps;
-      poses.push_back(
-        {from.x + share * (to.x - from.x), from.y + share * (to.y - from.y), heading});
-    }
-  }
-  poses.push_back(waypoints.back());
-  return poses;
-}
-
 // Reads fields of one YAML map, naming the file and the field in every error.
 class FieldReader
 {
@@ -184,7 +161,7 @@ ScenarioGoal readGoal(const YAML::Node & node, const std::string & file, std::si
     if (!(spacing > 0.0) || !std::isfinite(spacing)) {
       field.fail("path_spacing", "must be a positive number of metres");
     }
-    waypoints = fillIn(waypoints, spacing);
+    waypoints = fillInPath(waypoints, spacing);
   }
   const BaseRobot geometry;
   const auto stamped = [&geometry, &frame_id](const velmora_sim_robot::PlanarPose & pose) {
@@ -222,6 +199,27 @@ ScenarioGoal readGoal(const YAML::Node & node, const std::string & file, std::si
 }
 
 }  // namespace
+
+std::vector<velmora_sim_robot::PlanarPose> fillInPath(
+  const std::vector<velmora_sim_robot::PlanarPose> & waypoints, double spacing)
+{
+  std::vector<velmora_sim_robot::PlanarPose> poses;
+  for (std::size_t i = 0; i + 1 < waypoints.size(); ++i) {
+    const auto & from = waypoints[i];
+    const auto & to = waypoints[i + 1];
+    poses.push_back(from);
+    const double length = std::hypot(to.x - from.x, to.y - from.y);
+    const double heading = std::atan2(to.y - from.y, to.x - from.x);
+    const auto steps = static_cast<int>(std::ceil(length / spacing));
+    for (int step = 1; step < steps; ++step) {
+      const double share = static_cast<double>(step) / steps;
+      poses.push_back(
+        {from.x + share * (to.x - from.x), from.y + share * (to.y - from.y), heading});
+    }
+  }
+  poses.push_back(waypoints.back());
+  return poses;
+}
 
 Scenario loadScenario(const std::string & path)
 {

@@ -63,6 +63,12 @@ struct Scenario
 // Throws ScenarioError naming the file and the field for anything missing, mistyped or unknown.
 Scenario loadScenario(const std::string & path);
 
+// The waypoints (at least one) with poses filled in every `spacing` metres (> 0) along each
+// straight segment, as a global planner hands a path over; a filled-in pose faces along its
+// segment, the waypoints keep their own headings.
+std::vector<velmora_sim_robot::PlanarPose> fillInPath(
+  const std::vector<velmora_sim_robot::PlanarPose> & waypoints, double spacing);
+
 }  // namespace velmora_apps
 
 #endif  // APPS__SCENARIO_HPP_
