@@ -5,16 +5,12 @@
 // parameter file's 20 x 1 x 30, i.e. 600 trajectories. p50/p99 in milliseconds.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "bench_support.hpp"
 #include "controller/dwb_controller.hpp"
-#include "geometry_msgs/msg/transform_stamped.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "velmora_communicator/communicator_engine.hpp"
@@ -35,29 +31,9 @@ public:
       std::make_shared<velmora_bench::DiscardingLink>());
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("velmora_nav2_controller");
     controller_ = std::make_shared<controller::DwbController>(node_, grid_map_);
-
-    geometry_msgs::msg::TransformStamped transform;
-    transform.header.frame_id = "map";
-    transform.child_frame_id = "base_footprint";
-    transform.transform.translation.x = 7.0;
-    transform.transform.translation.y = 4.4;
-    transform.transform.rotation.w = 1.0;
-    grid_map_->getCostmapROS()->getTfBuffer()->setTransform(transform, "bench", true);
-
-    goal_ = std::make_shared<controller::NavControllerBase::Goal>();
-    goal_->controller_id = "dwb_controller";
-    goal_->controller_frequency = 20;
-    goal_->finished = true;
+    velmora_bench::placeRobot(*grid_map_, 7.0, 4.4, 0.0);
+    goal_ = velmora_bench::aisleOneGoal("dwb_controller");
     goal_->speed_limit_percent = 0.5F;
-    goal_->nav_path.header.frame_id = "map";
-    for (int i = 0; i <= 80; ++i) {
-      geometry_msgs::msg::PoseStamped pose;
-      pose.header.frame_id = "map";
-      pose.pose.position.x = 7.0 + 0.05 * i;
-      pose.pose.position.y = 4.4;
-      pose.pose.orientation.w = 1.0;
-      goal_->nav_path.poses.push_back(pose);
-    }
   }
 
   // Starts the goal, then samples vx x vy x vtheta velocities per cycle.
@@ -84,20 +60,8 @@ std::unique_ptr<DwbWorld> DwbWorld::instance_;
 
 void dwbCycle(benchmark::State & state)
 {
-  auto & controller =
-    DwbWorld::instance_->start(state.range(0), state.range(1), state.range(2));
-  std::vector<double> samples;
-  for (auto _ : state) {
-    const auto begin = std::chrono::steady_clock::now();
-    const bool sent = controller.computeAndPublishVelocity();
-    samples.push_back(
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
-    if (!sent) {
-      state.SkipWithError("the DWB cycle sent no command");
-      break;
-    }
-  }
-  velmora_bench::reportPercentiles(state, samples);
+  velmora_bench::timeVelocityCycles(
+    state, DwbWorld::instance_->start(state.range(0), state.range(1), state.range(2)));
 }
 BENCHMARK(dwbCycle)->ArgNames({"vx", "vy", "vtheta"})->Args({20, 5, 20})->Args({20, 1, 30})
 ->Unit(benchmark::kMillisecond);
@@ -108,14 +72,7 @@ int main(int argc, char ** argv)
 {
   benchmark::Initialize(&argc, argv);
   // The planner's configuration is the parameter file's, as on the robot.
-  std::vector<std::string> arguments{
-    argv[0], "--ros-args", "--params-file",
-    std::string(VELMORA_CONFIG_DIR) + "/velmora_nav2_controller.yaml"};
-  std::vector<char *> pointers;
-  for (auto & argument : arguments) {
-    pointers.push_back(argument.data());
-  }
-  rclcpp::init(static_cast<int>(pointers.size()), pointers.data());
+  velmora_bench::initWithParameterFile(argv[0]);
   DwbWorld::instance_ = std::make_unique<DwbWorld>();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
