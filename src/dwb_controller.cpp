@@ -77,6 +77,9 @@ void declarePlannerDefaults(
     {"decel_lim_theta", rclcpp::ParameterValue(-0.8)},
     {"vy_samples", rclcpp::ParameterValue(1)},
     {"linear_granularity", rclcpp::ParameterValue(0.05)},
+    // Below the fine reach distance, so that every reach distance the controller uses is met
+    // before the goal critic allows nothing but turning on the spot.
+    {"xy_goal_tolerance", rclcpp::ParameterValue(0.04)},
     {"publish_evaluation", rclcpp::ParameterValue(false)},
     {"publish_trajectories", rclcpp::ParameterValue(false)},
     {"ObstacleFootprint.scale", rclcpp::ParameterValue(0.02)},
@@ -185,6 +188,17 @@ std::string DwbController::unusableGoalReason(const Goal & goal) const
   }
   if (!std::isfinite(goal.tolerance)) {
     return fmt::format("tolerance {} is not a usable distance", goal.tolerance);
+  }
+  // Within this distance of its goal the planner's goal critic only lets the robot turn on the
+  // spot, so a goal asking to come closer would turn there for ever.
+  const std::string turn_window = plugin_name_ + ".xy_goal_tolerance";
+  double turn_window_radius = 0.0;
+  if (parameterNode()->get_parameter(turn_window, turn_window_radius) &&
+    reachDistance(goal) < turn_window_radius)
+  {
+    return fmt::format(
+      "reach distance {} m is below \"{}\" ({} m), within which the robot only turns",
+      reachDistance(goal), turn_window, turn_window_radius);
   }
   // The planner would fail on every cycle to bring the robot into a frame tf does not know.
   const std::string global_frame = grid_map_ros_->getCostmapROS()->getGlobalFrameID();
@@ -349,14 +363,20 @@ void DwbController::advancePathProgress()
   }
 }
 
+double DwbController::reachDistance(const Goal & goal) const
+{
+  if (goal.fine_goal_reach) {
+    return marlo_dwb_goal_reach_distance_;
+  }
+  if (static_cast<double>(goal.tolerance) > kMinGoalTolerance) {
+    return static_cast<double>(goal.tolerance);
+  }
+  return dwb_goal_reach_distance_;
+}
+
 bool DwbController::isGoalReached()
 {
-  double reach_distance = dwb_goal_reach_distance_;
-  if (fine_goal_reach_) {
-    reach_distance = marlo_dwb_goal_reach_distance_;
-  } else if (goal_ && static_cast<double>(goal_->tolerance) > kMinGoalTolerance) {
-    reach_distance = static_cast<double>(goal_->tolerance);
-  }
+  const double reach_distance = goal_ ? reachDistance(*goal_) : dwb_goal_reach_distance_;
   if (planner_->isGoalReached(robot_pose_, reach_distance) && finished_) {
     VLOG_INFO("DwbController::finished");
     return true;

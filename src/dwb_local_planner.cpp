@@ -1,5 +1,6 @@
 #include "controller/dwb_local_planner.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -187,7 +188,7 @@ bool LocalPlanner::isGoalReached(geometry_msgs::msg::PoseStamped & pose, double 
   }
   const double x = pose.pose.position.x;
   const double y = pose.pose.position.y;
-  const std::size_t ahead = firstPoseAhead(x, y);
+  const std::size_t ahead = firstPoseAhead(x, y, tolerance);
   double remaining = 0.0;
   for (std::size_t i = ahead + 1; i < poses.size(); ++i) {
     remaining += std::hypot(poses[i].x - poses[i - 1].x, poses[i].y - poses[i - 1].y);
@@ -198,29 +199,24 @@ bool LocalPlanner::isGoalReached(geometry_msgs::msg::PoseStamped & pose, double 
   return std::hypot(poses.back().x - x, poses.back().y - y) <= tolerance;
 }
 
-std::size_t LocalPlanner::firstPoseAhead(double x, double y) const
+std::size_t LocalPlanner::firstPoseAhead(double x, double y, double slack) const
 {
-  // Pruning keeps up to the prune distance of passed plan behind the robot; the pose nearest the
-  // robot within that stretch is where the plan still ahead begins. Looking no further keeps a
-  // plan that ends where it started from counting as done at its start.
+  // The stored plan still holds the passed stretch pruning keeps behind the robot, and a plan may
+  // come back past where it started. The robot's place on it is the first pose that is a local
+  // minimum of the distance to the robot and within `slack` of the nearest: so a round trip is
+  // not done at its start, and a plan turning a corner is followed to the pose nearest the robot.
   const auto & poses = global_plan_.poses;
-  std::size_t nearest = 0;
+  const auto distance = [&](std::size_t i) {return std::hypot(poses[i].x - x, poses[i].y - y);};
   double nearest_distance = std::numeric_limits<double>::infinity();
-  double searched = 0.0;
   for (std::size_t i = 0; i < poses.size(); ++i) {
-    if (i > 0) {
-      searched += std::hypot(poses[i].x - poses[i - 1].x, poses[i].y - poses[i - 1].y);
-      if (prune_plan_ && searched > prune_distance_) {
-        break;
-      }
-    }
-    const double distance = std::hypot(poses[i].x - x, poses[i].y - y);
-    if (distance < nearest_distance) {
-      nearest_distance = distance;
-      nearest = i;
+    nearest_distance = std::min(nearest_distance, distance(i));
+  }
+  for (std::size_t i = 0; i + 1 < poses.size(); ++i) {
+    if (distance(i) <= nearest_distance + slack && distance(i) <= distance(i + 1)) {
+      return i;
     }
   }
-  return nearest;
+  return poses.size() - 1;
 }
 
 }  // namespace controller

@@ -281,6 +281,32 @@ TEST_F(DwbControllerTest, RefusesGoalsItCannotDriveSafely)
   EXPECT_DOUBLE_EQ(nodeDouble("DwbPlanning.max_vel_x"), cap_before);
 }
 
+TEST_F(DwbControllerTest, RefusesAReachDistanceInsideThePlannersTurnOnTheSpotWindow)
+{
+  auto dwb = makeDwb({rclcpp::Parameter("DwbPlanning.xy_goal_tolerance", 0.25)});
+  velmora::testing::LogCapture log;
+  auto close = straightGoal(1.0, 2.5);
+  close->tolerance = 0.1F;
+  EXPECT_FALSE(dwb->setPlan(close));
+  auto fine = straightGoal(1.0, 2.5);
+  fine->fine_goal_reach = true;
+  EXPECT_FALSE(dwb->setPlan(fine));
+  EXPECT_EQ(log.linesContaining("within which the robot only turns").size(), 2U);
+
+  auto wide = straightGoal(1.0, 2.5);
+  wide->tolerance = 0.25F;
+  EXPECT_TRUE(dwb->setPlan(wide));
+  EXPECT_TRUE(dwb->setPlan(straightGoal(1.0, 2.5))) << "the default reach distance, 0.3 m";
+}
+
+TEST_F(DwbControllerTest, ItsOwnPlannerSetupLetsFineGoalsBeReached)
+{
+  auto dwb = makeDwb();
+  auto fine = straightGoal(1.0, 2.5);
+  fine->fine_goal_reach = true;
+  EXPECT_TRUE(dwb->setPlan(fine));
+}
+
 TEST_F(DwbControllerTest, BoundsAHugeSpeedLimitByTheConfiguredTopSpeed)
 {
   auto dwb = makeDwb({rclcpp::Parameter("DwbPlanning.max_vel_x", 0.7)});

@@ -125,6 +125,20 @@ TEST_F(LocalPlannerTest, MeasuresThePlanAheadFromThePoseNearestTheRobot)
   PoseStamped short_of_it = pose(2.0, 2.0);
   EXPECT_FALSE(planner->isGoalReached(short_of_it, 0.3));
 
+  // Round a corner, with more plan behind the robot's place than pruning's window.
+  std::vector<std::pair<double, double>> corner;
+  for (int i = 0; i <= 25; ++i) {
+    corner.emplace_back(1.0 + 0.1 * i, 2.0);
+  }
+  for (int i = 1; i <= 18; ++i) {
+    corner.emplace_back(3.5, 2.0 + 0.1 * i);
+  }
+  planner->setPlan(path(corner));
+  PoseStamped round_the_corner = pose(3.5, 3.76);
+  EXPECT_TRUE(planner->isGoalReached(round_the_corner, 0.1));
+  PoseStamped before_the_corner = pose(3.3, 2.0);
+  EXPECT_FALSE(planner->isGoalReached(before_the_corner, 0.3));
+
   // A round trip ends where it starts: at its start it is not done.
   std::vector<std::pair<double, double>> round_trip;
   for (int i = 0; i <= 30; ++i) {
@@ -134,6 +148,8 @@ TEST_F(LocalPlannerTest, MeasuresThePlanAheadFromThePoseNearestTheRobot)
   planner->setPlan(path(round_trip));
   PoseStamped at_start = pose(1.0, 2.0);
   EXPECT_FALSE(planner->isGoalReached(at_start, 0.3));
+  PoseStamped nearer_the_end = pose(1.0, 2.05);
+  EXPECT_FALSE(planner->isGoalReached(nearer_the_end, 0.3));
 }
 
 TEST_F(LocalPlannerTest, ChoosesTheCheapestTrajectoryAndTheFirstOfEquals)

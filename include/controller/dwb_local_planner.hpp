@@ -72,8 +72,9 @@ protected:
 
 private:
   void takePlan(const nav_msgs::msg::Path & path, std::optional<double> speed_ratio);
-  // Index of the stored plan's pose where the plan ahead of (x, y) begins.
-  std::size_t firstPoseAhead(double x, double y) const;
+  // Index of the stored plan's pose where the plan ahead of (x, y) begins; `slack` (m) is how
+  // much farther than the nearest pose that one may be.
+  std::size_t firstPoseAhead(double x, double y, double slack) const;
 };
 
 }  // namespace controller
