@@ -325,6 +325,22 @@ TEST_F(CriticTest, MapGridValuesDoNotDependOnTheOrderCellsAreAskedFor)
   EXPECT_DOUBLE_EQ(asked->getScore(20, 5), 0.0);
   // Round the inscribed wall through its gap at x < 5: 1 left, 15 up, 16 right.
   EXPECT_DOUBLE_EQ(asked->getScore(20, 20), 32.0);
+
+  // Cycles that ask a few cells and cycles that ask every cell, on a costmap that changes in
+  // between, give what a critic preparing that costmap and plan for the first time gives.
+  for (unsigned int y = 0; y < 30; ++y) {
+    costmap_->setCost(30, y, LETHAL_OBSTACLE);
+  }
+  ASSERT_TRUE(asked->prepare(cell(5, 5), twist(0, 0, 0), cell(40, 5), low_plan));
+  EXPECT_DOUBLE_EQ(asked->getScore(20, 5), 0.0);
+  ASSERT_TRUE(asked->prepare(cell(5, 5), twist(0, 0, 0), cell(40, 5), low_plan));
+  auto fresh = prepared<dwb_critics::PathDistCritic>("Fresh", low_plan, {}, cell(5, 5));
+  for (unsigned int y = 0; y < 50; ++y) {
+    for (unsigned int x = 0; x < 50; ++x) {
+      ASSERT_FLOAT_EQ(asked->getScore(x, y), fresh->getScore(x, y)) << x << "," << y;
+    }
+  }
+  EXPECT_DOUBLE_EQ(asked->getScore(30, 5), 2500.0) << "the new wall";
 }
 
 TEST_F(CriticTest, MapGridRefusesObstaclesUnreachableCellsAndLeavingTheMap)

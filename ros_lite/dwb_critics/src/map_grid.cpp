@@ -45,19 +45,41 @@ void MapGridCritic::reset()
   const unsigned int size_x = costmap_->getSizeInCellsX();
   const unsigned int size_y = costmap_->getSizeInCellsY();
   const size_t cells = size_t{size_x} * size_y;
+  const unsigned char * costs = costmap_->getCharMap();
+  const bool same_costmap = size_x + 2 == padded_width_ && base_costs_.size() == cells &&
+    std::equal(costs, costs + cells, base_costs_.begin());
+  if (same_costmap) {
+    // Only the cells the last search wrote differ from the starting grid: a search reaches a
+    // band round the plan, so restoring those is much cheaper than rebuilding the whole grid.
+    for (size_t i = 0; i < queue_end_; ++i) {
+      cell_values_[queue_[i]] = base_values_[queue_[i]];
+    }
+    for (const unsigned int index : touched_obstacles_) {
+      cell_values_[index] = base_values_[index];
+    }
+  } else {
+    rebuildBase(size_x, size_y);
+    cell_values_ = base_values_;
+    queue_.resize(cells);
+  }
+  touched_obstacles_.clear();
+  queue_head_ = 0;
+  queue_end_ = 0;
+}
+
+void MapGridCritic::rebuildBase(unsigned int size_x, unsigned int size_y)
+{
+  const size_t cells = size_t{size_x} * size_y;
   obstacle_score_ = static_cast<double>(cells);
   unreachable_score_ = obstacle_score_ + 1.0;
   obstacle_value_ = static_cast<float>(obstacle_score_);
   unreachable_value_ = static_cast<float>(unreachable_score_);
   padded_width_ = size_x + 2;
-  // resize() keeps the storage when the size is unchanged: no allocation per cycle.
-  cell_values_.resize(size_t{padded_width_} * (size_y + 2));
-  queue_.resize(cells);
-  queue_head_ = 0;
-  queue_end_ = 0;
-
   const unsigned char * costs = costmap_->getCharMap();
-  float * values = cell_values_.data();
+  base_costs_.assign(costs, costs + cells);
+
+  base_values_.resize(size_t{padded_width_} * (size_y + 2));
+  float * values = base_values_.data();
   std::fill(values, values + padded_width_, border_value_);
   for (unsigned int y = 0; y < size_y; ++y) {
     float * row = values + size_t{y + 1} * padded_width_;
@@ -68,14 +90,22 @@ void MapGridCritic::reset()
     }
     row[size_x + 1] = border_value_;
   }
-  std::fill(cell_values_.end() - padded_width_, cell_values_.end(), border_value_);
+  std::fill(base_values_.end() - padded_width_, base_values_.end(), border_value_);
 }
 
 void MapGridCritic::setAsObstacle(unsigned int index)
 {
   unsigned int x, y;
   costmap_->indexToCells(index, x, y);
-  cell_values_[paddedIndex(x, y)] = obstacle_value_;
+  markObstacle(paddedIndex(x, y));
+}
+
+void MapGridCritic::markObstacle(unsigned int index)
+{
+  if (cell_values_[index] != obstacle_value_) {
+    cell_values_[index] = obstacle_value_;
+    touched_obstacles_.push_back(index);
+  }
 }
 
 void MapGridCritic::addSeed(unsigned int x, unsigned int y)
@@ -119,7 +149,7 @@ void MapGridCritic::spread(Done && done)
         values[neighbour] = value;
         queue[end++] = neighbour;
       } else if (current == untouched_obstacle_value_) {
-        values[neighbour] = obstacle_value_;
+        markObstacle(neighbour);
       }
     };
 

@@ -39,7 +39,7 @@ public:
   // `index` as the costmap counts its cells.
   void setAsObstacle(unsigned int index);
 
-  // Every cell back to unreachable, no seeds; follows a resized costmap.
+  // Every cell back to unreachable, no seeds; follows a changed or resized costmap.
   void reset() override;
 
 protected:
@@ -62,6 +62,10 @@ protected:
   template<typename Done>
   void spread(Done && done);
   static bool isObstacle(unsigned char cost);
+  // The starting grid of a search on the costmap as it is now.
+  void rebuildBase(unsigned int size_x, unsigned int size_y);
+  // Gives a cell (padded index) the obstacle score, remembering it for the next reset.
+  void markObstacle(unsigned int index);
   unsigned int paddedIndex(unsigned int x, unsigned int y) const
   {
     return (y + 1) * padded_width_ + x + 1;
@@ -108,6 +112,11 @@ protected:
   // spreading reaches them and read as unreachable otherwise.
   std::vector<float> cell_values_;
   unsigned int padded_width_{0};
+  // The grid before any seed, and the costmap it was built from: while the costmap stays the
+  // same, a reset only puts back the cells a search wrote (those queued and those below).
+  std::vector<float> base_values_;
+  std::vector<unsigned char> base_costs_;
+  std::vector<unsigned int> touched_obstacles_;
   // Each cell is queued at most once, so a flat array with a moving head is the whole FIFO.
   std::vector<unsigned int> queue_;
   size_t queue_head_{0}, queue_end_{0};
