@@ -1,5 +1,6 @@
 #include "scenario.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <vector>
@@ -20,6 +21,23 @@ const std::set<std::string> kGoalKeys{
   "stop_in_place", "fine_goal_reach", "tolerance", "expect", "timeout", "cancel_after",
   "preempt_after", "path_spacing", "max_velocity", "near_destination", "extra_goals"};
 const std::set<std::string> kStatuses{"SUCCEEDED", "CANCELED", "ABORTED"};
+// Longer waits are typos, not tests, and far longer ones do not fit the runner's clock.
+constexpr double kLongestWaitSeconds = 86400.0;
+// A fill-in denser or longer than this would eat the runner's memory rather than make a path.
+constexpr double kMostFilledPoses = 100000.0;
+
+// How many poses fillInPath makes of `waypoints` at `spacing`, counted without making them.
+double filledPoseCount(
+  const std::vector<velmora_sim_robot::PlanarPose> & waypoints, double spacing)
+{
+  double count = 1.0;
+  for (std::size_t i = 0; i + 1 < waypoints.size(); ++i) {
+    const double length =
+      std::hypot(waypoints[i + 1].x - waypoints[i].x, waypoints[i + 1].y - waypoints[i].y);
+    count += std::max(1.0, std::ceil(length / spacing));
+  }
+  return count;
+}
 
 // Reads fields of one YAML map, naming the file and the field in every error.
 class FieldReader
@@ -43,14 +61,18 @@ public:
     return node_[key] ? read<T>(key) : fallback;
   }
 
-  std::optional<double> optionalSeconds(const std::string & key) const
+  // A wait: a finite number of seconds up to a day, above 0 or, if `zero_allowed`, at least 0.
+  std::optional<double> optionalSeconds(const std::string & key, bool zero_allowed) const
   {
     if (!node_[key]) {
       return std::nullopt;
     }
     const auto seconds = read<double>(key);
-    if (!std::isfinite(seconds) || seconds < 0.0) {
-      fail(key, "must be a non-negative number of seconds");
+    const bool above_floor = zero_allowed ? seconds >= 0.0 : seconds > 0.0;
+    if (!above_floor || !(seconds <= kLongestWaitSeconds)) {
+      fail(
+        key, std::string("must be a ") + (zero_allowed ? "non-negative" : "positive") +
+        " number of seconds, at most " + std::to_string(static_cast<int>(kLongestWaitSeconds)));
     }
     return seconds;
   }
@@ -161,6 +183,11 @@ ScenarioGoal readGoal(const YAML::Node & node, const std::string & file, std::si
     if (!(spacing > 0.0) || !std::isfinite(spacing)) {
       field.fail("path_spacing", "must be a positive number of metres");
     }
+    if (!(filledPoseCount(waypoints, spacing) <= kMostFilledPoses)) {
+      field.fail(
+        "path_spacing", "would fill the path with more than " +
+        std::to_string(static_cast<int>(kMostFilledPoses)) + " poses");
+    }
     waypoints = fillInPath(waypoints, spacing);
   }
   const BaseRobot geometry;
@@ -189,12 +216,10 @@ ScenarioGoal readGoal(const YAML::Node & node, const std::string & file, std::si
   if (kStatuses.count(result.expected_status) == 0) {
     field.fail("expect", "must be SUCCEEDED, CANCELED or ABORTED");
   }
-  result.timeout_seconds = field.optional<double>("timeout", result.timeout_seconds);
-  if (!(result.timeout_seconds > 0.0)) {
-    field.fail("timeout", "must be a positive number of seconds");
-  }
-  result.cancel_after_seconds = field.optionalSeconds("cancel_after");
-  result.preempt_after_seconds = field.optionalSeconds("preempt_after");
+  result.timeout_seconds =
+    field.optionalSeconds("timeout", false).value_or(result.timeout_seconds);
+  result.cancel_after_seconds = field.optionalSeconds("cancel_after", true);
+  result.preempt_after_seconds = field.optionalSeconds("preempt_after", true);
   return result;
 }
 

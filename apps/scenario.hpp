@@ -48,6 +48,7 @@ struct Scenario
 //       path: [[x, y, yaw], ...]            # poses of nav_path
 //       path_spacing: 0.05                  # optional: fill a pose in every 0.05 m between
 //                                           #   the listed ones, facing along the segment
+//                                           #   (100000 poses at most)
 //       frame_id: map                       # optional, default "map"
 //       relative_to_base: false             # optional goal options, default false/0:
 //       run_mode: 0                         #   finished, precise_goal_reaching, backward,
@@ -56,7 +57,7 @@ struct Scenario
 //       max_velocity: [0.3, 0.2, 0.5]       # optional cap [x, y, theta]; default all 0
 //       extra_goals: [[x, y, yaw], ...]     # optional poses that also end the goal
 //       expect: SUCCEEDED                   # SUCCEEDED, CANCELED or ABORTED
-//       timeout: 60                         # optional, seconds
+//       timeout: 60                         # optional, seconds (each wait at most a day)
 //       cancel_after: 1.0                   # optional, seconds
 //       preempt_after: 1.0                  # optional, seconds
 //
