@@ -11,17 +11,6 @@ namespace nav2_costmap_2d
 
 namespace
 {
-// Cell coordinate of a world coordinate along one axis, or -1 when it is not on the map. Computed
-// in double so NaN and huge values never reach an integer conversion.
-long cellOnAxis(double world, double origin, double resolution, unsigned int size)
-{
-  if (!std::isfinite(world) || world < origin) {
-    return -1;
-  }
-  const double cell = std::floor((world - origin) / resolution);
-  return cell < static_cast<double>(size) ? static_cast<long>(cell) : -1;
-}
-
 // Unlike worldToMapNoBounds this never yields an index past the last cell, also for a coordinate
 // exactly on the far edge.
 int clampedCell(double world, double origin, double resolution, unsigned int size)
@@ -198,18 +187,6 @@ void Costmap2D::mapToWorld(unsigned int mx, unsigned int my, double & wx, double
 {
   wx = origin_x_ + (mx + 0.5) * resolution_;
   wy = origin_y_ + (my + 0.5) * resolution_;
-}
-
-bool Costmap2D::worldToMap(double wx, double wy, unsigned int & mx, unsigned int & my) const
-{
-  const long cell_x = cellOnAxis(wx, origin_x_, resolution_, size_x_);
-  const long cell_y = cellOnAxis(wy, origin_y_, resolution_, size_y_);
-  if (cell_x < 0 || cell_y < 0) {
-    return false;
-  }
-  mx = static_cast<unsigned int>(cell_x);
-  my = static_cast<unsigned int>(cell_y);
-  return true;
 }
 
 void Costmap2D::worldToMapNoBounds(double wx, double wy, int & mx, int & my) const

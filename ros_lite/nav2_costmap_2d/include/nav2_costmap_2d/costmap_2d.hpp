@@ -2,6 +2,7 @@
 #define NAV2_COSTMAP_2D__COSTMAP_2D_HPP_
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -43,7 +44,18 @@ public:
   void setCost(unsigned int mx, unsigned int my, unsigned char cost);
 
   void mapToWorld(unsigned int mx, unsigned int my, double & wx, double & wy) const;
-  bool worldToMap(double wx, double wy, unsigned int & mx, unsigned int & my) const;
+  // Defined here: planners call it for every pose they score.
+  bool worldToMap(double wx, double wy, unsigned int & mx, unsigned int & my) const
+  {
+    const long cell_x = cellOnAxis(wx, origin_x_, resolution_, size_x_);
+    const long cell_y = cellOnAxis(wy, origin_y_, resolution_, size_y_);
+    if (cell_x < 0 || cell_y < 0) {
+      return false;
+    }
+    mx = static_cast<unsigned int>(cell_x);
+    my = static_cast<unsigned int>(cell_y);
+    return true;
+  }
   void worldToMapNoBounds(double wx, double wy, int & mx, int & my) const;
   void worldToMapEnforceBounds(double wx, double wy, int & mx, int & my) const;
 
@@ -95,6 +107,18 @@ public:
 
   typedef std::recursive_mutex mutex_t;
   mutex_t * getMutex() {return access_;}
+
+private:
+  // Cell coordinate of a world coordinate along one axis, or -1 when it is not on the map.
+  // Computed in double so NaN and huge values never reach an integer conversion.
+  static long cellOnAxis(double world, double origin, double resolution, unsigned int size)
+  {
+    if (!std::isfinite(world) || world < origin) {
+      return -1;
+    }
+    const double cell = std::floor((world - origin) / resolution);
+    return cell < static_cast<double>(size) ? static_cast<long>(cell) : -1;
+  }
 
 protected:
   template<typename data_type>
