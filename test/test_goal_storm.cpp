@@ -112,11 +112,11 @@ public:
         path_kind = poisonOnePose(goal);
       } else {
         path_kind = "short move";
-        // A route segment (finished clear) waits at its end for the next one by design; a
-        // storm goal is the whole route.
-        goal.finished = true;
       }
     }
+    // A route segment (finished clear) waits at its end for the next one by design; a storm
+    // goal is the whole route, whatever its path.
+    goal.finished = true;
     description = goal.controller_id + " at " + std::to_string(goal.controller_frequency) +
       " Hz, " + (goal.relative_to_base ? "base" : "map") + " mode, " + path_kind;
     return goal;
@@ -300,7 +300,9 @@ TEST_F(GoalStorm, EveryGoalEndsOnceInTimeAndNothingNonFiniteReachesTheRobot)
     }
     // Most goals are cancelled at a random moment; the rest run to their end.
     if (generator.chance(0.75)) {
-      cancelAfter(*wave[static_cast<std::size_t>(generator.between(0, burst - 1))],
+      // The last wave may be cut short by the goal count.
+      const int last = static_cast<int>(wave.size()) - 1;
+      cancelAfter(*wave[static_cast<std::size_t>(generator.between(0, last))],
         std::chrono::milliseconds(generator.between(0, 400)));
     }
     for (const auto & record : wave) {
