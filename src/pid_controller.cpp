@@ -1,6 +1,7 @@
 #include "controller/pid_controller.hpp"
 
 #include <cmath>
+#include <cstddef>
 
 #include "nav_msgs/msg/path.hpp"
 #include "velmora/logger.hpp"
@@ -18,6 +19,10 @@ bool isFinite(const geometry_msgs::msg::Pose & pose)
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(q.x) &&
          std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
 }
+
+// A planner's path may hold many thousands of poses: logging each would hold up the goal's
+// start (and any preempted robot motion) for seconds and flood the log.
+constexpr std::size_t kLoggedPathPoses = 50;
 
 }  // namespace
 
@@ -48,9 +53,15 @@ bool PidController::setPlan(std::shared_ptr<const Goal> goal)
   nav_msgs::msg::Path path;
   path.header.frame_id = "map";
   path.poses.push_back(robot_pose);
-  for (const auto & pose : goal->nav_path.poses) {
-    base_robot_.printPose(pose, "pid get pose is ");
-    path.poses.push_back(pose);
+  const auto & poses = goal->nav_path.poses;
+  for (std::size_t i = 0; i < poses.size(); ++i) {
+    if (i < kLoggedPathPoses) {
+      base_robot_.printPose(poses[i], "pid get pose is ");
+    }
+    path.poses.push_back(poses[i]);
+  }
+  if (poses.size() > kLoggedPathPoses) {
+    VLOG_INFO("PidController setPlan: {} more poses not logged", poses.size() - kLoggedPathPoses);
   }
   pid_core_->setStraightCB(path);
   return true;

@@ -82,6 +82,24 @@ TEST_F(PidControllerTest, AnEmptyPathEndsWhereTheRobotStands)
   EXPECT_TRUE(pid->isGoalReached()) << "it stays reached until the next plan";
 }
 
+TEST_F(PidControllerTest, LogsTheFirstPosesOfALongPathAndCountsTheRest)
+{
+  const auto pid = make<PidProbe>();
+  velmora::testing::LogCapture log;
+  placeRobot(0.8, 2.0, 0.0);
+  std::vector<geometry_msgs::msg::PoseStamped> poses;
+  for (int i = 0; i < 5000; ++i) {
+    poses.push_back(pose(0.8 + 0.0002 * i, 2.0));
+  }
+  ASSERT_TRUE(pid->setPlan(goal(poses)));
+  EXPECT_EQ(log.linesContaining("pid get pose is ").size(), 50u);
+  EXPECT_EQ(log.linesContaining("4950 more poses not logged").size(), 1u);
+  // The whole path is followed all the same: its end is 1 m ahead, not after the 50th pose.
+  placeRobot(0.85, 2.0, 0.0);
+  ASSERT_TRUE(pid->computeAndPublishVelocity());
+  EXPECT_FALSE(pid->isGoalReached());
+}
+
 TEST_F(PidControllerTest, FollowsAPathAndReportsArrivalOnlyAtItsEnd)
 {
   const auto pid = make<PidProbe>();
