@@ -39,12 +39,11 @@ foreach(test_source IN LISTS core_tests)
   endif()
 endforeach()
 add_subdirectory(apps)
-if(TARGET test_end_to_end_lateral_move)
-  target_link_libraries(test_end_to_end_lateral_move PRIVATE velmora_apps)
-endif()
-foreach(runner_suite test_trace_writer test_scenario)
-  if(TARGET ${runner_suite})
-    target_link_libraries(${runner_suite} PRIVATE velmora_apps)
+# The suites on the whole simulated stack and on the simulator runner's pieces.
+foreach(apps_suite
+    test_end_to_end_lateral_move test_end_to_end_teb_pid test_trace_writer test_scenario)
+  if(TARGET ${apps_suite})
+    target_link_libraries(${apps_suite} PRIVATE velmora_apps)
   endif()
 endforeach()
 # The long-running suites on the whole simulated stack; each can be run alone by its label.
