@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 
 namespace
 {
@@ -47,6 +46,7 @@ void Controller::init()
   last_error_ = 0.0;
   has_last_error_ = false;
   has_last_stamp_ = false;
+  reverse_ = false;
 }
 
 void Controller::setStraightCB(const nav_msgs::msg::Path & path)
@@ -54,6 +54,7 @@ void Controller::setStraightCB(const nav_msgs::msg::Path & path)
   path_.clear();
   arc_.clear();
   segment_ = 0;
+  reverse_ = false;
   for (const auto & stamped : path.poses) {
     if (!isFinite(stamped.pose)) {
       path_.clear();
@@ -90,14 +91,12 @@ bool Controller::getVelocityCommands(
     return true;
   }
 
-  const double target_along = projection.along + kLookAhead;
+  const double target_along = std::min(projection.along + kLookAhead, arc_.back());
   const Point target = pointAt(target_along);
+  const Point from = pointAt(std::max(0.0, target_along - kDirectionStretch));
   const double bearing = std::atan2(target.y - y, target.x - x);
-  // A path whose poses face away from its direction of travel was planned to be driven
-  // backwards: steer the rear at the target instead of turning round. The choice is the path's,
-  // not the robot's momentary heading, so turning on the spot can never flip it back and forth.
-  const double travel = travelHeading(target_along).value_or(bearing);
-  const bool reverse = std::fabs(wrapAngle(travel - target.yaw)) > kPi / 2.0;
+  chooseDirection(from, target, bearing);
+  const bool reverse = reverse_;
   const double error = wrapAngle(bearing - yaw + (reverse ? kPi : 0.0));
   const double turn = headingLaw(error, dt);
 
@@ -158,19 +157,23 @@ Controller::Point Controller::pointAt(double along) const
   return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), b.yaw};
 }
 
-std::optional<double> Controller::travelHeading(double along) const
+void Controller::chooseDirection(const Point & from, const Point & target, double bearing)
 {
-  if (path_.size() < 2) {
-    return std::nullopt;
+  // A path whose poses face away from its direction of travel was planned to be driven
+  // backwards: the rear is steered at the target instead of turning round. The direction of
+  // travel is the path's own along the stretch leading to the target, so neither turning on the
+  // spot nor standing beside the end changes it; only a path too short to have one lets the
+  // bearing stand in. Near the boundary the choice is kept, so that the robot does not dither
+  // between the two.
+  const double chord = std::hypot(target.x - from.x, target.y - from.y);
+  const double travel =
+    chord >= kShortestChord ? std::atan2(target.y - from.y, target.x - from.x) : bearing;
+  const double misalignment = std::fabs(wrapAngle(travel - target.yaw));
+  if (misalignment > kPi / 2.0 + kDirectionHysteresis) {
+    reverse_ = true;
+  } else if (misalignment < kPi / 2.0 - kDirectionHysteresis) {
+    reverse_ = false;
   }
-  const auto next = std::upper_bound(arc_.begin(), arc_.end() - 1, along);
-  const std::size_t i = static_cast<std::size_t>(std::max(next - arc_.begin(), std::ptrdiff_t{1})) - 1;
-  const Point & a = path_[i];
-  const Point & b = path_[i + 1];
-  if (arc_[i + 1] - arc_[i] < kShortestSegment) {
-    return std::nullopt;
-  }
-  return std::atan2(b.y - a.y, b.x - a.x);
 }
 
 double Controller::cycleTime(const geometry_msgs::msg::PoseStamped & pose)

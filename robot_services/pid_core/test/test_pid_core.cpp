@@ -222,3 +222,30 @@ TEST(PidCore, ArrivesFromEveryStartingHeadingWithoutHesitatingBetweenDirections)
     }
   }
 }
+
+TEST(PidCore, ArrivesAlongAPathOfManyTinySegments)
+{
+  // A planner's dense path: 100,000 poses over a few centimetres, each step shorter than a
+  // micrometre, after the robot's own pose beside it.
+  struct Case
+  {
+    Unicycle robot;
+    double end_x, end_y, yaw;
+  };
+  for (const Case & c : {Case{{6.452, 3.966, 0.521}, 6.423, 4.152, 0.314},
+      Case{{6.225, 3.950, -1.532}, 6.509, 4.252, -0.182}})
+  {
+    std::vector<geometry_msgs::msg::PoseStamped> poses{c.robot.stamped()};
+    constexpr int kPoses = 100000;
+    for (int i = 0; i < kPoses; ++i) {
+      const double share = static_cast<double>(i) / (kPoses - 1);
+      poses.push_back(pose(6.5 + share * (c.end_x - 6.5), 4.2 + share * (c.end_y - 4.2), c.yaw));
+    }
+    Controller core;
+    core.setStraightCB(path(poses));
+    Unicycle robot = c.robot;
+    geometry_msgs::msg::Twist last_moving;
+    EXPECT_GT(driveToEnd(core, robot, last_moving), 0) << "towards " << c.end_x << ", " << c.end_y;
+    EXPECT_LT(std::hypot(robot.x - c.end_x, robot.y - c.end_y), 0.15);
+  }
+}

@@ -2,7 +2,6 @@
 #define PID_CORE__CONTROLLER_HPP_
 
 #include <cstddef>
-#include <optional>
 #include <vector>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
@@ -46,8 +45,13 @@ public:
   static constexpr double kIntegralBound = 0.5;
   // Cycle time assumed when the pose stamps do not give a usable one, s.
   static constexpr double kNominalCycle = 0.05;
-  // Segments shorter than this (m) have no direction of their own.
-  static constexpr double kShortestSegment = 1e-6;
+  // The direction of travel at a point of the path is that of the stretch of this length (m)
+  // leading to it; a stretch shorter than kShortestChord (m) has none.
+  static constexpr double kDirectionStretch = 0.05;
+  static constexpr double kShortestChord = 0.01;
+  // How far (rad) past square to the direction of travel the poses must turn before the choice
+  // between driving forwards and backwards changes.
+  static constexpr double kDirectionHysteresis = 0.2;
 
   Controller();
 
@@ -78,9 +82,8 @@ private:
 
   Projection project(double x, double y) const;
   Point pointAt(double along) const;
-  // The direction of the segment holding arc length `along` (the last one beyond the end); none
-  // for a one-pose path or a segment too short to have one.
-  std::optional<double> travelHeading(double along) const;
+  // Sets reverse_ for the stretch of path from the point `from` to the point `target`.
+  void chooseDirection(const Point & from, const Point & target, double bearing);
   double cycleTime(const geometry_msgs::msg::PoseStamped & pose);
   double headingLaw(double error, double dt);
   void stop(geometry_msgs::msg::Twist & cmd_vel);
@@ -94,6 +97,7 @@ private:
   bool has_last_error_{false};
   double last_stamp_{0.0};
   bool has_last_stamp_{false};
+  bool reverse_{false};       // driving the path backwards
 };
 
 #endif  // PID_CORE__CONTROLLER_HPP_
