@@ -69,7 +69,11 @@ bool FootprintSweep::isPoseFree(
     vertices_.push_back(cell);
   }
   cells_.clear();
-  costmap_.convexFillCells(vertices_, cells_);
+  if (vertices_.size() < 3) {
+    costmap_.polygonOutlineCells(vertices_, cells_);
+  } else {
+    costmap_.convexFillCells(vertices_, cells_);
+  }
   return std::none_of(
     cells_.begin(), cells_.end(), [this](const nav2_costmap_2d::MapLocation & cell) {
       return isCollisionCost(costmap_.getCost(cell.x, cell.y));
@@ -81,7 +85,7 @@ bool FootprintSweep::isFree(
   const std::vector<geometry_msgs::msg::Point> & footprint)
 {
   if (!isFinite(start) || !isFinite(velocity) || !std::isfinite(dt) || dt < 0.0 ||
-    footprint.size() < 3)
+    footprint.empty())
   {
     return false;
   }

@@ -15,6 +15,8 @@ using geometry_msgs::msg::Point;
 
 namespace
 {
+constexpr double kHalfTurn = 1.5707963267948966;
+
 std::vector<Point> rectangle(double half_length, double half_width)
 {
   std::vector<Point> points(4);
@@ -101,8 +103,24 @@ TEST_F(FootprintSweepTest, BiggerFootprintCollidesWhereTheRobotDoesNot)
 {
   EXPECT_TRUE(sweep_.isFree({5.0, 2.5, 0.0}, {0.5, 0.0, 0.0}, 1.0, robot_));
   EXPECT_FALSE(sweep_.isFree({5.0, 2.5, 0.0}, {0.5, 0.0, 0.0}, 1.0, rectangle(0.4, 0.15)));
-  // A footprint is only a footprint from three points on.
-  EXPECT_FALSE(sweep_.isFree({3.0, 2.5, 0.0}, {0.0, 0.0, 0.0}, 0.1, {robot_[0], robot_[1]}));
+}
+
+TEST_F(FootprintSweepTest, AFootprintOfTwoPointsIsItsEdgeAndOfOnePointThatPoint)
+{
+  // The front edge of the robot, x 0.2, y -0.15 to 0.15: the front half of a rectangle.
+  const std::vector<Point> front_edge{robot_[0], robot_[3]};
+  EXPECT_TRUE(sweep_.isFree({3.0, 2.5, 0.0}, {0.0, 0.0, 0.0}, 0.1, front_edge));
+  EXPECT_TRUE(sweep_.isFree({5.0, 2.5, 0.0}, {0.5, 0.0, 0.0}, 1.0, front_edge));
+  // The edge reaches the inscribed cells from x 5.85 once the centre is at 5.65.
+  EXPECT_FALSE(sweep_.isFree({5.0, 2.5, 0.0}, {0.5, 0.0, 0.0}, 1.4, front_edge));
+  // Turned to face along the wall, the edge lies across it.
+  EXPECT_FALSE(sweep_.isFree({5.9, 2.5, kHalfTurn}, {0.0, 0.0, 0.0}, 0.0, front_edge));
+
+  const std::vector<Point> nose{robot_[0]};
+  EXPECT_TRUE(sweep_.isFree({5.0, 2.5, 0.0}, {0.5, 0.0, 0.0}, 1.0, nose));
+  EXPECT_FALSE(sweep_.isFree({5.0, 2.5, 0.0}, {0.5, 0.0, 0.0}, 1.4, nose));
+
+  EXPECT_FALSE(sweep_.isFree({3.0, 2.5, 0.0}, {0.0, 0.0, 0.0}, 0.1, {})) << "nothing to check";
 }
 
 TEST_F(FootprintSweepTest, InvalidNumbersAreNeverFree)

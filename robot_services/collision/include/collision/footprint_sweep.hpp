@@ -40,8 +40,9 @@ public:
   explicit FootprintSweep(nav2_costmap_2d::Costmap2D & costmap);
 
   // True when the footprint (robot frame) moved from `start` with `velocity` for `dt` seconds
-  // touches no collision cell. Non-finite input, a negative dt or fewer than three footprint
-  // points give false.
+  // touches no collision cell. A footprint of three points or more is an area; one of two
+  // points (the front edge of a rectangle, say) is that segment, one of one point that point.
+  // Non-finite input, a negative dt or an empty footprint give false.
   bool isFree(
     const Pose2 & start, const Velocity2 & velocity, double dt,
     const std::vector<geometry_msgs::msg::Point> & footprint);
