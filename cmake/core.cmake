@@ -41,7 +41,8 @@ endforeach()
 add_subdirectory(apps)
 # The suites on the whole simulated stack and on the simulator runner's pieces.
 foreach(apps_suite
-    test_end_to_end_lateral_move test_end_to_end_teb_pid test_trace_writer test_scenario)
+    test_end_to_end_lateral_move test_end_to_end_dwb test_end_to_end_teb_pid test_trace_writer
+    test_scenario)
   if(TARGET ${apps_suite})
     target_link_libraries(${apps_suite} PRIVATE velmora_apps)
   endif()
