@@ -56,6 +56,12 @@ Pose2 FootprintSweep::poseAt(const Pose2 & start, const Velocity2 & velocity, do
 bool FootprintSweep::isPoseFree(
   const Pose2 & pose, const std::vector<geometry_msgs::msg::Point> & footprint)
 {
+  return isPlacedFree(pose, footprint, true);
+}
+
+bool FootprintSweep::isPlacedFree(
+  const Pose2 & pose, const std::vector<geometry_msgs::msg::Point> & footprint, bool whole_area)
+{
   const double c = std::cos(pose.yaw);
   const double s = std::sin(pose.yaw);
   vertices_.clear();
@@ -69,10 +75,10 @@ bool FootprintSweep::isPoseFree(
     vertices_.push_back(cell);
   }
   cells_.clear();
-  if (vertices_.size() < 3) {
-    costmap_.polygonOutlineCells(vertices_, cells_);
-  } else {
+  if (whole_area && vertices_.size() >= 3) {
     costmap_.convexFillCells(vertices_, cells_);
+  } else {
+    costmap_.polygonOutlineCells(vertices_, cells_);
   }
   return std::none_of(
     cells_.begin(), cells_.end(), [this](const nav2_costmap_2d::MapLocation & cell) {
@@ -103,10 +109,14 @@ bool FootprintSweep::isFree(
   if (!(samples <= kMaxSamples)) {
     return false;
   }
+  // The whole area at the start; after that its outline, moved at most half a cell a sample,
+  // is what an obstacle would have to cross to get inside.
+  if (!isPoseFree(start, footprint)) {
+    return false;
+  }
   const unsigned int steps = static_cast<unsigned int>(samples);
-  for (unsigned int k = 0; k <= steps; ++k) {
-    const double t = steps == 0 ? 0.0 : dt * k / steps;
-    if (!isPoseFree(poseAt(start, velocity, t), footprint)) {
+  for (unsigned int k = 1; k <= steps; ++k) {
+    if (!isPlacedFree(poseAt(start, velocity, dt * k / steps), footprint, false)) {
       return false;
     }
   }

@@ -54,6 +54,11 @@ public:
   bool isPoseFree(const Pose2 & pose, const std::vector<geometry_msgs::msg::Point> & footprint);
 
 private:
+  // With `whole_area` clear only the outline's cells are checked.
+  bool isPlacedFree(
+    const Pose2 & pose, const std::vector<geometry_msgs::msg::Point> & footprint,
+    bool whole_area);
+
   nav2_costmap_2d::Costmap2D & costmap_;
   std::vector<nav2_costmap_2d::MapLocation> vertices_;
   std::vector<nav2_costmap_2d::MapLocation> cells_;

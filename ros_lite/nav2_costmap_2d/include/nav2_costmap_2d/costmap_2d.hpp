@@ -39,8 +39,9 @@ public:
     const Costmap2D & map, double win_origin_x, double win_origin_y, double win_size_x,
     double win_size_y);
 
-  unsigned char getCost(unsigned int mx, unsigned int my) const;
-  unsigned char getCost(unsigned int index) const;
+  // Defined here, like worldToMap: collision checks read many cells per command.
+  unsigned char getCost(unsigned int mx, unsigned int my) const {return costmap_[getIndex(mx, my)];}
+  unsigned char getCost(unsigned int index) const {return costmap_[index];}
   void setCost(unsigned int mx, unsigned int my, unsigned char cost);
 
   void mapToWorld(unsigned int mx, unsigned int my, double & wx, double & wy) const;
