@@ -63,17 +63,18 @@ spdlog::level::level_enum toSpdlog(LogLevel level)
   return spdlog::level::info;
 }
 
-std::string prefix(LogLevel level, unsigned int number)
+// "<number, 3 wide> [<LEVEL>] ", written by hand: it heads every line, and a format string
+// would cost more than the rest of the statement's own work.
+void appendPrefix(fmt::memory_buffer & line, LogLevel level, unsigned int number)
 {
-  switch (level) {
-    case LogLevel::warning:
-      return fmt::format("{0:3d} [WARN] ", number);
-    case LogLevel::error:
-      return fmt::format("{0:3d} [ERROR] ", number);
-    case LogLevel::info:
-      break;
-  }
-  return fmt::format("{0:3d} [INFO] ", number);
+  const char digits[3] = {
+    number >= 100 ? static_cast<char>('0' + number / 100) : ' ',
+    number >= 10 ? static_cast<char>('0' + number / 10 % 10) : ' ',
+    static_cast<char>('0' + number % 10)};
+  line.append(digits, digits + 3);
+  const fmt::string_view tag = level == LogLevel::warning ? " [WARN] " :
+    level == LogLevel::error ? " [ERROR] " : " [INFO] ";
+  line.append(tag.data(), tag.data() + tag.size());
 }
 
 }  // namespace
@@ -103,15 +104,19 @@ Logger::Logger(const std::string & name)
   std::fflush(stdout);
 }
 
-void Logger::write(LogLevel level, const spdlog::source_loc & location, const std::string & message)
+void Logger::beginLine(fmt::memory_buffer & line, LogLevel level)
 {
-  const spdlog::level::level_enum spdlog_level = toSpdlog(level);
   std::uint8_t number = counter_.load(std::memory_order_relaxed);
-  if (level_ <= static_cast<int>(spdlog_level)) {
+  if (level_ <= static_cast<int>(toSpdlog(level))) {
     number = static_cast<std::uint8_t>(counter_.fetch_add(1, std::memory_order_relaxed) + 1);
   }
-  const std::string line = prefix(level, number % 128U) + message;
-  logger_->log(location, spdlog_level, spdlog::string_view_t(line));
+  appendPrefix(line, level, number % 128U);
+}
+
+void Logger::endLine(
+  const fmt::memory_buffer & line, LogLevel level, const spdlog::source_loc & location)
+{
+  logger_->log(location, toSpdlog(level), spdlog::string_view_t(line.data(), line.size()));
 }
 
 }  // namespace velmora

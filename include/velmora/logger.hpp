@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -47,9 +48,12 @@ public:
   Logger(const Logger &) = delete;
   Logger & operator=(const Logger &) = delete;
 
-  // One statement with its message already formatted: numbers it when it passes the level and
-  // hands prefix + message to spdlog together with the caller's source location.
-  void write(LogLevel level, const spdlog::source_loc & location, const std::string & message);
+  // A statement's line is built in two steps around its message: beginLine numbers it when it
+  // passes the level and writes the prefix; endLine hands the line to spdlog together with the
+  // caller's source location.
+  void beginLine(fmt::memory_buffer & line, LogLevel level);
+  void endLine(
+    const fmt::memory_buffer & line, LogLevel level, const spdlog::source_loc & location);
 
   // Statement entry used by the VLOG_* macros: `format` is checked against the arguments at
   // compile time; the last argument is the macros' end marker and is not formatted.
@@ -82,9 +86,13 @@ private:
     static_assert(
       std::is_same<Last, detail::EndOfArguments>::value,
       "statements end with detail::EndOfArguments");
-    // The message is formatted before the level filter, as every statement is.
-    const std::string message = fmt::format(format, std::get<Index>(arguments)...);
-    Instance("spdlog").write(level, location, message);
+    // Prefix and message go straight into one stack buffer; the message is formatted whatever
+    // the level filter says, as every statement is.
+    static Logger & logger = Instance("spdlog");
+    fmt::memory_buffer line;
+    logger.beginLine(line, level);
+    fmt::format_to(std::back_inserter(line), format, std::get<Index>(arguments)...);
+    logger.endLine(line, level, location);
   }
 
   std::shared_ptr<spdlog::logger> logger_;
