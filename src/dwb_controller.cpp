@@ -193,12 +193,13 @@ std::string DwbController::unusableGoalReason(const Goal & goal) const
   // spot, so a goal asking to come closer would turn there for ever.
   const std::string turn_window = plugin_name_ + ".xy_goal_tolerance";
   double turn_window_radius = 0.0;
+  const double reach_distance = reachDistance(goal.fine_goal_reach, goal.tolerance);
   if (parameterNode()->get_parameter(turn_window, turn_window_radius) &&
-    reachDistance(goal) < turn_window_radius)
+    reach_distance < turn_window_radius)
   {
     return fmt::format(
       "reach distance {} m is below \"{}\" ({} m), within which the robot only turns",
-      reachDistance(goal), turn_window, turn_window_radius);
+      reach_distance, turn_window, turn_window_radius);
   }
   // The planner would fail on every cycle to bring the robot into a frame tf does not know.
   const std::string global_frame = grid_map_ros_->getCostmapROS()->getGlobalFrameID();
@@ -363,20 +364,20 @@ void DwbController::advancePathProgress()
   }
 }
 
-double DwbController::reachDistance(const Goal & goal) const
+double DwbController::reachDistance(bool fine_goal_reach, float tolerance) const
 {
-  if (goal.fine_goal_reach) {
+  if (fine_goal_reach) {
     return marlo_dwb_goal_reach_distance_;
   }
-  if (static_cast<double>(goal.tolerance) > kMinGoalTolerance) {
-    return static_cast<double>(goal.tolerance);
+  if (static_cast<double>(tolerance) > kMinGoalTolerance) {
+    return static_cast<double>(tolerance);
   }
   return dwb_goal_reach_distance_;
 }
 
 bool DwbController::isGoalReached()
 {
-  const double reach_distance = goal_ ? reachDistance(*goal_) : dwb_goal_reach_distance_;
+  const double reach_distance = reachDistance(fine_goal_reach_, goal_ ? goal_->tolerance : 0.0F);
   if (planner_->isGoalReached(robot_pose_, reach_distance) && finished_) {
     VLOG_INFO("DwbController::finished");
     return true;

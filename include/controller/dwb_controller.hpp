@@ -74,8 +74,8 @@ private:
   void applySpeedScale(const geometry_msgs::msg::Twist & planned);
   // Why the goal cannot be driven, or empty when it can.
   std::string unusableGoalReason(const Goal & goal) const;
-  // How close to the end of its path the robot must come for `goal` to be reached.
-  double reachDistance(const Goal & goal) const;
+  // How close to the end of its path the robot must come for a goal with these fields.
+  double reachDistance(bool fine_goal_reach, float tolerance) const;
   // The goal's speed limit bounded by the forward top speed, the highest the robot is set up for.
   double boundedSpeedLimit(const Goal & goal) const;
   void declareAndRead(const std::string & name, double default_value, double & value);
