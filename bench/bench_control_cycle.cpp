@@ -18,7 +18,6 @@
 #include "bench_support.hpp"
 #include "controller/lateral_move_controller.hpp"
 #include "controller/pid_pose.hpp"
-#include "geometry_msgs/msg/transform_stamped.hpp"
 #include "nav2_controller/simple_goal_checker.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
@@ -61,13 +60,7 @@ public:
     node_ = std::make_shared<rclcpp_lifecycle::LifecycleNode>("velmora_nav2_controller");
     controller_ = std::make_shared<controller::LateralMoveController>(node_, grid_map_);
 
-    geometry_msgs::msg::TransformStamped transform;
-    transform.header.frame_id = "map";
-    transform.child_frame_id = "base_footprint";
-    transform.transform.translation.x = 6.5;
-    transform.transform.translation.y = 4.2;
-    transform.transform.rotation.w = 1.0;
-    grid_map_->getCostmapROS()->getTfBuffer()->setTransform(transform, "bench", true);
+    velmora_bench::placeRobot(*grid_map_, 6.5, 4.2, 0.0);
 
     auto goal = std::make_shared<controller::NavControllerBase::Goal>();
     goal->controller_id = "lateral_move_controller";

@@ -211,10 +211,13 @@ std::size_t LocalPlanner::firstPoseAhead(double x, double y, double slack) const
   for (std::size_t i = 0; i < poses.size(); ++i) {
     nearest_distance = std::min(nearest_distance, distance(i));
   }
+  double current = distance(0);
   for (std::size_t i = 0; i + 1 < poses.size(); ++i) {
-    if (distance(i) <= nearest_distance + slack && distance(i) <= distance(i + 1)) {
+    const double next = distance(i + 1);
+    if (current <= nearest_distance + slack && current <= next) {
       return i;
     }
+    current = next;
   }
   return poses.size() - 1;
 }

@@ -96,8 +96,7 @@ bool Controller::getVelocityCommands(
   const Point from = pointAt(std::max(0.0, target_along - kDirectionStretch));
   const double bearing = std::atan2(target.y - y, target.x - x);
   chooseDirection(from, target, bearing);
-  const bool reverse = reverse_;
-  const double error = wrapAngle(bearing - yaw + (reverse ? kPi : 0.0));
+  const double error = wrapAngle(bearing - yaw + (reverse_ ? kPi : 0.0));
   const double turn = headingLaw(error, dt);
 
   cmd_vel = geometry_msgs::msg::Twist();
@@ -112,7 +111,7 @@ bool Controller::getVelocityCommands(
     std::max(kMinSpeed, std::min(kMaxSpeed, stopping_speed) * std::cos(error));
   speed_ = std::min(wanted, speed_ + kAcceleration * dt);
   const double turn_bound = std::min(kMaxTurnRate, kMaxCurvature * speed_);
-  cmd_vel.linear.x = reverse ? -speed_ : speed_;
+  cmd_vel.linear.x = reverse_ ? -speed_ : speed_;
   cmd_vel.angular.z = std::clamp(turn, -turn_bound, turn_bound);
   return false;
 }
