@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds the standalone tree in build/ (or $BUILD_DIR) with both cores.
+# Builds and installs every package of the workspace with colcon (build/, install/, log/ at the
+# root; see workspace.sh for the overrides). Extra arguments go to `colcon build`.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build_dir" -j "$(nproc)"
+source "$(dirname "$0")/workspace.sh"
+colcon_build "$@"

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the standalone build needs, when any is missing.
+# Installs the Debian 12 packages the workspace needs, when any is missing: the compilers, the
+# libraries, and colcon with ament (Debian's own, on /usr/bin/python3).
 set -euo pipefail
 
 packages=(
   g++ make cmake pkg-config python3
-  libspdlog-dev libfmt-dev libyaml-cpp-dev libsystemd-dev
+  libspdlog-dev libfmt-dev libyaml-cpp-dev libsystemd-dev libtinyxml2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  colcon python3-colcon-ros python3-colcon-cmake python3-colcon-test-result
+  ament-cmake ament-cmake-ros ament-cmake-googletest python3-ament-package libament-index-cpp-dev
 )
 
 missing=()

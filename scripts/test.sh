@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test suite.
+# Installs what is missing, builds every package and runs every test suite with colcon; exits
+# non-zero when a suite fails. Extra arguments go to `colcon test` (e.g. --packages-select X,
+# --ctest-args -L storm).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-./scripts/setup.sh
-./scripts/build.sh
-ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j "$(nproc)"
+"$(dirname "$0")/setup.sh"
+source "$(dirname "$0")/workspace.sh"
+colcon_build
+colcon_test "$@"

@@ -3,8 +3,10 @@
 
 #include <class_loader/class_loader.hpp>
 
-// Makes class_type creatable by pluginlib::ClassLoader<base_class_type> under the lookup name
-// spelled as class_type. Once per class, at namespace scope, fully qualified names.
+// Registers class_type as an implementation of base_class_type when its shared library is opened
+// by class_loader. pluginlib::ClassLoader creates it under the lookup name a plugin description
+// file declares for the type spelled exactly as here. Once per class, at namespace scope, with
+// fully qualified names.
 #define PLUGINLIB_EXPORT_CLASS(class_type, base_class_type) \
   CLASS_LOADER_REGISTER_CLASS(class_type, base_class_type)
 

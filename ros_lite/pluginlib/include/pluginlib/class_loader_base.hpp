@@ -21,9 +21,11 @@ public:
   virtual std::string getClassDescription(const std::string & lookup_name) = 0;
   virtual std::string getBaseClassType() const = 0;
   virtual std::string getClassPackage(const std::string & lookup_name) = 0;
+  virtual std::string getPluginManifestPath(const std::string & lookup_name) = 0;
   virtual bool isClassLoaded(const std::string & lookup_name) = 0;
   virtual void loadLibraryForClass(const std::string & lookup_name) = 0;
   virtual int unloadLibraryForClass(const std::string & lookup_name) = 0;
+  virtual std::vector<std::string> getRegisteredLibraries() = 0;
   virtual std::string getClassLibraryPath(const std::string & lookup_name) = 0;
 };
 

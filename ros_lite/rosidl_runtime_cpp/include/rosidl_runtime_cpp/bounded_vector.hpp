@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace rosidl_runtime_cpp

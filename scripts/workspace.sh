@@ -1,0 +1,40 @@
+# What the scripts share (sourced, not run): where the workspace builds and installs, and colcon
+# called the same way every time. BUILD_BASE, INSTALL_BASE and LOG_BASE override the folders
+# (default build/, install/, log/ at the root), JOBS the parallelism, CMAKE_EXTRA_ARGS adds CMake
+# arguments (an array).
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+build_base=${BUILD_BASE:-build}
+install_base=${INSTALL_BASE:-install}
+log_base=${LOG_BASE:-log}
+jobs=${JOBS:-$(nproc)}
+# ament runs Python while it configures a package and needs Debian's interpreter, which has
+# ament_package; another python3 may come first on PATH (pyenv, a virtualenv).
+cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=/usr/bin/python3
+  ${CMAKE_EXTRA_ARGS[@]+"${CMAKE_EXTRA_ARGS[@]}"})
+
+# colcon_build [colcon build arguments...]
+colcon_build() {
+  MAKEFLAGS="-j$jobs" colcon --log-base "$log_base" build \
+    --build-base "$build_base" --install-base "$install_base" \
+    --parallel-workers "$jobs" --event-handlers console_cohesion+ \
+    --cmake-args "${cmake_args[@]}" "$@"
+}
+
+# colcon_test [colcon test arguments...]: runs the suites, prints every failure, and fails when
+# one did.
+colcon_test() {
+  local status=0
+  colcon --log-base "$log_base" test --build-base "$build_base" --install-base "$install_base" \
+    --parallel-workers "$jobs" --return-code-on-test-failure \
+    --event-handlers console_cohesion+ "$@" || status=$?
+  colcon test-result --test-result-base "$build_base" --verbose || status=$?
+  return "$status"
+}
+
+# Makes the installed packages visible: libraries, the ament index, executables.
+source_install() {
+  set +u
+  # shellcheck disable=SC1091
+  source "$install_base/setup.bash"
+  set -u
+}
