@@ -30,8 +30,9 @@ esac
 
 export BUILD_BASE=${BUILD_BASE:-build_$suffix} INSTALL_BASE=${INSTALL_BASE:-install_$suffix}
 export LOG_BASE=${LOG_BASE:-log_$suffix}
-# -O1 with line tables only: reports keep their file and line, and the workspace builds in about
-# a third of the time RelWithDebInfo's -O2 with full debug information takes here.
+# -O1 with line tables only: reports keep their file and line, and the workspace builds much
+# faster than at RelWithDebInfo's -O2 with full debug information (AddressSanitizer here: 14
+# minutes against 23).
 CMAKE_EXTRA_ARGS=(-DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1 $flags"
   "-DCMAKE_EXE_LINKER_FLAGS=$flags" "-DCMAKE_SHARED_LINKER_FLAGS=$flags")
 if command -v ccache >/dev/null; then
