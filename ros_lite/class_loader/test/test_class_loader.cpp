@@ -1,7 +1,6 @@
 // class_loader opens plugin libraries by path, attributes each registration to the library being
 // opened, counts loads and closes a library only when nothing made from it is alive. Nothing in
 // this program registers a class itself, so libraries really leave memory when closed.
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include "class_loader/class_loader.hpp"
 #include "class_loader/multi_library_class_loader.hpp"
 #include "class_loader_test_animals.hpp"
+#include "mapped_library.hpp"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -26,17 +26,6 @@ namespace
 const std::string kPets = PETS_LIBRARY;
 const std::string kBirds = BIRDS_LIBRARY;
 const std::string kNoPlugins = NO_PLUGINS_LIBRARY;
-
-// Whether the dynamic linker still has the library in this process.
-bool isMapped(const std::string & path)
-{
-  void * handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (handle == nullptr) {
-    return false;
-  }
-  dlclose(handle);
-  return true;
-}
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 // A plugin library linked into the program registers its classes before main, outside any
 // class_loader opening: those classes belong to no library and every loader can create them,
 // and from then on class_loader closes no library, not knowing which code is still in use.
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +10,7 @@
 #include "class_loader/class_loader.hpp"
 #include "class_loader/class_loader_core.hpp"
 #include "class_loader_test_animals.hpp"
+#include "mapped_library.hpp"
 
 using ::testing::ElementsAre;
 using class_loader::ClassLoader;
@@ -26,16 +26,6 @@ namespace
 
 const std::string kPets = PETS_LIBRARY;
 const std::string kLinked = LINKED_LIBRARY;
-
-bool isMapped(const std::string & path)
-{
-  void * handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (handle == nullptr) {
-    return false;
-  }
-  dlclose(handle);
-  return true;
-}
 
 }  // namespace
 

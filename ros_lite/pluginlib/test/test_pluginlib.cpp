@@ -2,7 +2,6 @@
 // declare, opening the shared libraries they name, with the exceptions and the load bookkeeping
 // of the real loader. Nothing in this program registers a class itself, so plugin libraries
 // really leave memory when closed.
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -16,6 +15,7 @@
 #include "pluginlib/class_list_macros.hpp"
 #include "pluginlib/class_loader.hpp"
 #include "pluginlib/exceptions.hpp"
+#include "mapped_library.hpp"
 #include "pluginlib_test_shapes.hpp"
 
 using ::testing::ElementsAre;
@@ -33,17 +33,6 @@ using ShapeLoader = pluginlib::ClassLoader<pluginlib_test::Shape>;
 const char * const kPackage = "pluginlib_test_bases";
 const char * const kShapeBase = "pluginlib_test::Shape";
 const std::string kUnindexed = UNINDEXED_DESCRIPTIONS;
-
-// Whether the dynamic linker still has the library in this process.
-bool isMapped(const std::string & path)
-{
-  void * handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (handle == nullptr) {
-    return false;
-  }
-  dlclose(handle);
-  return true;
-}
 
 }  // namespace
 

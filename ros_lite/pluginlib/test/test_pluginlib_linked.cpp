@@ -2,7 +2,6 @@
 // registrations before main: pluginlib still creates only what a plugin description declares,
 // a declared class of the linked library is created from the registration already made, and
 // class_loader closes no library from then on.
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include "pluginlib/class_list_macros.hpp"
 #include "pluginlib/class_loader.hpp"
 #include "pluginlib/exceptions.hpp"
+#include "mapped_library.hpp"
 #include "pluginlib_test_shapes.hpp"
 
 using ::testing::HasSubstr;
@@ -38,16 +38,6 @@ namespace
 using ShapeLoader = pluginlib::ClassLoader<pluginlib_test::Shape>;
 const char * const kPackage = "pluginlib_test_bases";
 const char * const kShapeBase = "pluginlib_test::Shape";
-
-bool isMapped(const std::string & path)
-{
-  void * handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (handle == nullptr) {
-    return false;
-  }
-  dlclose(handle);
-  return true;
-}
 
 }  // namespace
 
