@@ -56,9 +56,10 @@ double normalizeAngle(double angle)
 }
 
 // A working planner setup for a node given no DWB parameters: the library itself requires a
-// critic list and samples nothing but standing still with its zero default speeds. The motion
-// limits are the controller's own defaults for the forward set. Values on the node (from a
-// parameter file or -p) take precedence over each of these.
+// critic list, samples nothing but standing still with its zero default speeds, and with its
+// default max_speed_xy of 0 drops every sample that translates. The motion limits are the
+// controller's own defaults for the forward set. Values on the node (from a parameter file or
+// -p) take precedence over each of these.
 void declarePlannerDefaults(
   const rclcpp_lifecycle::LifecycleNode::SharedPtr & node, const std::string & plugin_name)
 {
@@ -94,6 +95,11 @@ void declarePlannerDefaults(
   for (const auto & [name, value] : defaults) {
     nav2_util::declare_parameter_if_not_declared(node, plugin_name + "." + name, value);
   }
+  // A goal never raises max_vel_x above the forward set's, so a speed cap at that value leaves
+  // every goal's own cap in charge.
+  nav2_util::declare_parameter_if_not_declared(
+    node, plugin_name + ".max_speed_xy",
+    node->get_parameter(plugin_name + ".max_vel_x").get_parameter_value());
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ nav_2d_msgs::msg::Twist2DStamped LocalPlanner::computeVelocityCommands(
 
   for (const auto & critic : critics_) {
     if (!critic->prepare(pose.pose, velocity, goal_pose.pose, transformed_plan)) {
-      RCLCPP_WARN(logger_, "A scoring function failed to prepare");
+      // The library's own logger, not the node's that configure() put into logger_.
+      RCLCPP_WARN(rclcpp::get_logger("DWBLocalPlanner"), "A scoring function failed to prepare");
     }
   }
 

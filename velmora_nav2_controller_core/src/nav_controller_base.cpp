@@ -94,7 +94,7 @@ NavControllerBase::NavControllerBase(
   if (!strong_node) {
     throw std::invalid_argument("NavControllerBase needs a live lifecycle node");
   }
-  odom_sub_ = std::make_unique<nav_2d_utils::OdomSubscriber>(strong_node, "odom");
+  odom_sub_ = std::make_unique<OdomTwistSubscriber>(strong_node, "odom");
 
   strong_node->get_parameter("min_x_velocity_threshold", min_x_velocity_threshold_);
   strong_node->get_parameter("min_y_velocity_threshold", min_y_velocity_threshold_);
@@ -144,7 +144,7 @@ bool NavControllerBase::isGoalReached()
     return false;
   }
   const geometry_msgs::msg::Twist velocity =
-    nav_2d_utils::twist2Dto3D(getThresholdedTwist(odom_sub_->getTwist()));
+    nav_2d_utils::twist2Dto3D(getThresholdedTwist(odom_sub_->latestTwist()));
 
   geometry_msgs::msg::PoseStamped goal_pose;
   if (!goalPoseInGlobalFrame(goal_pose)) {

@@ -67,13 +67,13 @@ NavControllerServer::CallbackReturn NavControllerServer::on_configure(
 
   // The registry holds the controllers that exist; each is created on every configuration.
   const std::weak_ptr<rclcpp_lifecycle::LifecycleNode> node = shared_from_this();
-  controllers_["dwb_controller"] = std::make_shared<DwbController>(node, grid_map_ros_);
-  controllers_["lateral_move_controller"] =
-    std::make_shared<LateralMoveController>(node, grid_map_ros_);
   controllers_["teb_controller"] = std::make_shared<TebController>(node, grid_map_ros_);
+  controllers_["dwb_controller"] = std::make_shared<DwbController>(node, grid_map_ros_);
   controllers_["pid_controller"] = std::make_shared<PidController>(node, grid_map_ros_);
   controllers_["pid_controller_straight_only"] =
     std::make_shared<PidControllerStraightOnly>(node, grid_map_ros_);
+  controllers_["lateral_move_controller"] =
+    std::make_shared<LateralMoveController>(node, grid_map_ros_);
 
   feedback_ = std::make_shared<Action::Feedback>();
   last_exception_log_time_ = std::chrono::steady_clock::now();

@@ -167,7 +167,7 @@ public:
   {
     goal_checker_ = std::move(checker);
   }
-  nav_2d_msgs::msg::Twist2D odometryTwist() const {return odom_sub_->getTwist();}
+  nav_2d_msgs::msg::Twist2D odometryTwist() const {return odom_sub_->latestTwist();}
 };
 
 // Collects what is published on "/movement_status". A sentinel published behind the messages

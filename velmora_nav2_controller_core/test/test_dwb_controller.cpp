@@ -160,6 +160,8 @@ TEST_F(DwbControllerTest, DeclaresItsParametersWithTheirDefaults)
   EXPECT_EQ(nodeInt("DwbPlanning.backward.vtheta_samples"), 40);
   EXPECT_DOUBLE_EQ(nodeDouble("DwbPlanning.max_vel_x"), 1.0);
   EXPECT_EQ(nodeInt("DwbPlanning.vtheta_samples"), 30);
+  // The library's own default of 0 would leave nothing but turns on the spot.
+  EXPECT_DOUBLE_EQ(nodeDouble("DwbPlanning.max_speed_xy"), 1.0);
 }
 
 TEST_F(DwbControllerTest, RefusesANodeThatAlreadyDeclaredItsParameters)
@@ -310,6 +312,7 @@ TEST_F(DwbControllerTest, ItsOwnPlannerSetupLetsFineGoalsBeReached)
 TEST_F(DwbControllerTest, BoundsAHugeSpeedLimitByTheConfiguredTopSpeed)
 {
   auto dwb = makeDwb({rclcpp::Parameter("DwbPlanning.max_vel_x", 0.7)});
+  EXPECT_DOUBLE_EQ(nodeDouble("DwbPlanning.max_speed_xy"), 0.7) << "follows the top speed";
   driveOneCycleMeasuring(*dwb, 0.6);
   auto goal = straightGoal(1.0, 2.5);
   goal->speed_limit_percent = 1e30F;

@@ -240,6 +240,25 @@ TEST_F(LocalPlannerTest, LogsWhyNoTrajectoryWasLegalOnlyWithDebugDetails)
   EXPECT_EQ(lines[0].function, "coreScoringAlgorithm");
 }
 
+// A critic that cannot prepare is reported on the library's own logger, and the search still
+// runs on the scores it gives.
+TEST_F(LocalPlannerTest, WarnsOnTheLibraryLoggerWhenACriticFailsToPrepare)
+{
+  auto planner = makePlanner();
+  planner->setPlan(path({{1.0, 2.0}, {2.0, 2.0}}));
+  script().samples = {sample(0.1, 2.0), sample(0.2, 1.0)};
+  script().critic_prepares = false;
+  testing::internal::CaptureStderr();
+  const auto command = plan(*planner);
+  const std::string output = testing::internal::GetCapturedStderr();
+  EXPECT_NE(
+    output.find("[WARN]"), std::string::npos) << output;
+  EXPECT_NE(
+    output.find("[DWBLocalPlanner]: A scoring function failed to prepare"), std::string::npos)
+    << output;
+  EXPECT_DOUBLE_EQ(command.twist.linear.x, 0.2);
+}
+
 TEST_F(LocalPlannerTest, ReturnsAPlanarCommandWithAnEmptyHeader)
 {
   auto planner = makePlanner();

@@ -1,5 +1,6 @@
 // The controller base itself: construction and its parameters, the small operations the
 // controllers use, the goal-check options, the default goal check and the narrow-passage report.
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -200,6 +201,40 @@ TEST_F(ControllerBaseTest, GoalCheckUsesTheGlobalFrameAndThresholdedOdometry)
   EXPECT_TRUE(controller->isGoalReached());
   EXPECT_TRUE(controller->isGoalReached());
   EXPECT_EQ(log.linesContaining("NavControllerBase::isGoalReached").size(), 2u);
+}
+
+// The executor writes each odometry sample on its thread while the control loop reads on
+// another: every read is one message's twist, never fields of two.
+TEST_F(ControllerBaseTest, OdometryTwistIsReadAsOneWholeSample)
+{
+  auto controller = makeController();
+  auto source = std::make_shared<rclcpp::Node>("odometry_source");
+  auto odometry = source->create_publisher<nav_msgs::msg::Odometry>("odom", 10);
+  constexpr int kSamples = 2000;
+  std::atomic_bool written{false};
+  std::thread writer([&] {
+      rclcpp::executors::SingleThreadedExecutor executor;
+      executor.add_node(node()->get_node_base_interface());
+      for (int sample = 1; sample <= kSamples; ++sample) {
+        nav_msgs::msg::Odometry measured;
+        measured.twist.twist.linear.x = sample;
+        measured.twist.twist.linear.y = sample;
+        measured.twist.twist.angular.z = sample;
+        odometry->publish(measured);
+        executor.spin_some();
+      }
+      written = true;
+    });
+  int torn_reads = 0;
+  while (!written) {
+    const auto twist = controller->odometryTwist();
+    if (twist.x != twist.y || twist.y != twist.theta) {
+      ++torn_reads;
+    }
+  }
+  writer.join();
+  EXPECT_EQ(torn_reads, 0);
+  EXPECT_EQ(controller->odometryTwist().theta, kSamples);
 }
 
 TEST_F(ControllerBaseTest, GoalIsNotReachedWithoutRobotPoseOrGoalInTheGlobalFrame)

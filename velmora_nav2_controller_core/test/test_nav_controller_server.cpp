@@ -437,4 +437,20 @@ TEST_F(ControlLoopTest, DestructionWithAGoalRunningEndsItWithoutHanging)
   EXPECT_EQ(zeroVelocities(), 1u);
 }
 
+using controller_base_test::ControllerBaseTest;
+
+// The five controllers are created in the registry's order (teb, dwb, pid, straight-only pid,
+// lateral move): when the DWB controller refuses its parameters, the TEB controller has declared
+// its own and the lateral move controller has not been created yet.
+TEST_F(ControllerBaseTest, ServerCreatesTheControllersInTheRegistryOrder)
+{
+  rclcpp::NodeOptions options;
+  options.parameter_overrides(
+    {rclcpp::Parameter("DwbPlanning.backward.min_vel_x", std::string("fast"))});
+  auto server = std::make_shared<controller::NavControllerServer>(grid_map_, options);
+  EXPECT_NE(server->configure().id(), State::PRIMARY_STATE_INACTIVE);
+  EXPECT_TRUE(server->has_parameter("TebPlanning.max_vel_x"));
+  EXPECT_FALSE(server->has_parameter("vel_judge"));
+}
+
 }  // namespace

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <mutex>
 #include <utility>
 
 #include "nav2_util/node_utils.hpp"
 #include "nav_2d_utils/conversions.hpp"
 #include "sensor_msgs/msg/point_field.hpp"
+#include "sensor_msgs/point_cloud2_iterator.hpp"
 
 namespace dwb_core
 {
@@ -46,12 +46,6 @@ CostChannels collectCostChannels(
   }
   channels.emplace_back("total_cost", std::move(total_cost));
   return channels;
-}
-
-void appendFloat(std::vector<uint8_t> & data, size_t & offset, float value)
-{
-  std::memcpy(data.data() + offset, &value, sizeof(float));
-  offset += sizeof(float);
 }
 
 }  // namespace
@@ -136,9 +130,9 @@ nav2_util::CallbackReturn DWBPublisher::on_cleanup()
 
 bool DWBPublisher::shouldRecordEvaluation()
 {
-  // A search records a copy of every trajectory it scores; skip that unless it is shown.
-  return (publish_evaluation_ && hasSubscribers(eval_pub_)) ||
-         (publish_trajectories_ && hasSubscribers(marker_pub_));
+  // Whether anybody listens is not asked: with either flag on (the default), every search
+  // records a copy of every trajectory it scores.
+  return publish_evaluation_ || publish_trajectories_;
 }
 
 void DWBPublisher::publishEvaluation(std::shared_ptr<dwb_msgs::msg::LocalPlanEvaluation> results)
@@ -235,8 +229,6 @@ void DWBPublisher::publishCostGrid(
   auto cloud = std::make_unique<sensor_msgs::msg::PointCloud2>();
   cloud->header.frame_id = costmap_ros->getGlobalFrameID();
   cloud->header.stamp = clock_->now();
-  cloud->height = 1;
-  cloud->width = static_cast<uint32_t>(cell_count);
   cloud->is_bigendian = false;
   cloud->is_dense = true;
 
@@ -245,28 +237,34 @@ void DWBPublisher::publishCostGrid(
     field_names.push_back(channel.first);
   }
   cloud->fields.resize(field_names.size());
-  for (size_t i = 0; i < field_names.size(); ++i) {
+  uint32_t offset = 0;
+  for (size_t i = 0; i < field_names.size(); ++i, offset += sizeof(float)) {
     cloud->fields[i].name = field_names[i];
-    cloud->fields[i].offset = static_cast<uint32_t>(i * sizeof(float));
+    cloud->fields[i].offset = offset;
     cloud->fields[i].datatype = sensor_msgs::msg::PointField::FLOAT32;
     cloud->fields[i].count = 1;
   }
-  cloud->point_step = static_cast<uint32_t>(field_names.size() * sizeof(float));
-  cloud->row_step = cloud->point_step * cloud->width;
-  cloud->data.resize(static_cast<size_t>(cloud->row_step) * cloud->height);
+  cloud->point_step = offset;
+  sensor_msgs::PointCloud2Modifier(*cloud).resize(cell_count);
 
-  size_t offset = 0;
+  std::vector<sensor_msgs::PointCloud2Iterator<float>> fields;
+  for (const auto & name : field_names) {
+    fields.emplace_back(*cloud, name);
+  }
   size_t cell = 0;
   for (unsigned int my = 0; my < size_y; ++my) {
     for (unsigned int mx = 0; mx < size_x; ++mx, ++cell) {
       double wx = 0.0;
       double wy = 0.0;
       costmap->mapToWorld(mx, my, wx, wy);
-      appendFloat(cloud->data, offset, static_cast<float>(wx));
-      appendFloat(cloud->data, offset, static_cast<float>(wy));
-      appendFloat(cloud->data, offset, 0.0f);
-      for (const auto & channel : channels) {
-        appendFloat(cloud->data, offset, channel.second[cell]);
+      *fields[0] = static_cast<float>(wx);
+      *fields[1] = static_cast<float>(wy);
+      *fields[2] = 0.0f;
+      for (size_t channel = 0; channel < channels.size(); ++channel) {
+        *fields[3 + channel] = channels[channel].second[cell];
+      }
+      for (auto & field : fields) {
+        ++field;
       }
     }
   }

@@ -202,20 +202,22 @@ TEST_F(PublisherTest, LocalPlanOfATrajectoryCarriesTheGivenHeader)
   EXPECT_EQ(path.poses[1].header, header);
 }
 
-TEST_F(PublisherTest, EvaluationsAreRecordedOnlyWhenSomebodyLooks)
+// Recording follows the two flags alone, listeners or not: on by default, so a planner whose
+// evaluation nobody watches still copies every trajectory unless both flags are turned off.
+TEST_F(PublisherTest, EvaluationsAreRecordedWhenEitherFlagIsOnWhetherOrNotAnybodyListens)
 {
   create();
-  EXPECT_FALSE(publisher_->shouldRecordEvaluation());
-  {
-    auto evaluation = listen<dwb_msgs::msg::LocalPlanEvaluation>("evaluation");
-    EXPECT_TRUE(publisher_->shouldRecordEvaluation());
-  }
-  EXPECT_FALSE(publisher_->shouldRecordEvaluation());
-  auto markers = listen<visualization_msgs::msg::MarkerArray>("marker");
+  EXPECT_TRUE(publisher_->shouldRecordEvaluation());
+
+  create({flag("publish_evaluation", false)});
+  EXPECT_TRUE(publisher_->shouldRecordEvaluation());
+
+  create({flag("publish_trajectories", false)});
   EXPECT_TRUE(publisher_->shouldRecordEvaluation());
 
   create({flag("publish_evaluation", false), flag("publish_trajectories", false)});
   auto evaluation = listen<dwb_msgs::msg::LocalPlanEvaluation>("evaluation");
+  auto markers = listen<visualization_msgs::msg::MarkerArray>("marker");
   EXPECT_FALSE(publisher_->shouldRecordEvaluation());
 }
 

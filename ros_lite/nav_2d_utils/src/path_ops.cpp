@@ -20,11 +20,12 @@ nav_2d_msgs::msg::Path2D adjustPlanResolution(
   geometry_msgs::msg::Pose2D last = global_plan_in.poses.front();
   global_plan_out.poses.push_back(last);
 
-  const double sq_resolution = resolution * resolution;
+  // Only gaps wider than two cells are filled; a gap between one and two cells stays as it is.
+  const double sq_fill_distance = 4.0 * resolution * resolution;
   for (size_t i = 1; i < global_plan_in.poses.size(); ++i) {
     const geometry_msgs::msg::Pose2D & loop = global_plan_in.poses[i];
     const double sq_dist = (loop.x - last.x) * (loop.x - last.x) + (loop.y - last.y) * (loop.y - last.y);
-    if (sq_dist > sq_resolution) {
+    if (sq_dist > sq_fill_distance) {
       const double diff = std::sqrt(sq_dist) - resolution;
       const double steps_double = std::ceil(diff / resolution) + 1.0;
       const int steps = static_cast<int>(steps_double);

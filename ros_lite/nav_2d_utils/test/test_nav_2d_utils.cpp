@@ -107,26 +107,32 @@ TEST(Nav2dConversions, Paths)
   EXPECT_NEAR(tf2::getYaw(built.poses[1].pose.orientation), 1.0, kTol);
 }
 
-TEST(Nav2dPathOps, AdjustPlanResolutionFillsGaps)
+TEST(Nav2dPathOps, AdjustPlanResolutionFillsOnlyGapsWiderThanTwoCells)
 {
   nav_2d_msgs::msg::Path2D plan;
   plan.header.frame_id = "map";
   EXPECT_TRUE(nav_2d_utils::adjustPlanResolution(plan, 0.1).poses.empty());
 
-  plan.poses = {pose2d(0, 0, 0), pose2d(0.5, 0, 0), pose2d(1.5, 0, 1.0)};
+  // Gaps of 0.4 m and 0.5 m (at most twice 0.25 m) stay; the 1 m gap gets three poses.
+  plan.poses = {pose2d(0, 0, 0), pose2d(0.4, 0, 0), pose2d(0.9, 0, 0), pose2d(1.9, 0, 1.0)};
   const auto dense = nav_2d_utils::adjustPlanResolution(plan, 0.25);
   EXPECT_EQ(dense.header.frame_id, "map");
-  // 0.5 m and 1 m gaps at 0.25 m: one and three poses inserted.
   ASSERT_EQ(dense.poses.size(), 7u);
-  for (size_t i = 1; i < dense.poses.size(); ++i) {
-    EXPECT_LE(std::hypot(dense.poses[i].x - dense.poses[i - 1].x,
-      dense.poses[i].y - dense.poses[i - 1].y), 0.25 + kTol);
+  EXPECT_EQ(dense.poses[1], plan.poses[1]);
+  EXPECT_EQ(dense.poses[2], plan.poses[2]);
+  for (size_t i = 3; i < dense.poses.size(); ++i) {
+    EXPECT_NEAR(dense.poses[i].x - dense.poses[i - 1].x, 0.25, kTol);
   }
-  EXPECT_NEAR(dense.poses[1].x, 0.25, kTol);
-  EXPECT_EQ(dense.poses[2], plan.poses[1]);
-  EXPECT_NEAR(dense.poses[4].x, 1.0, kTol);
+  // Inserted headings are blended from the first pose's heading.
   EXPECT_NEAR(dense.poses[4].theta, 0.5, kTol);
   EXPECT_EQ(dense.poses.back(), plan.poses.back());
+
+  // A gap just over twice the resolution is split into three equal steps.
+  plan.poses = {pose2d(0, 0, 0), pose2d(0, 0.6, 0)};
+  const auto split = nav_2d_utils::adjustPlanResolution(plan, 0.25);
+  ASSERT_EQ(split.poses.size(), 4u);
+  EXPECT_NEAR(split.poses[1].y, 0.2, kTol);
+  EXPECT_NEAR(split.poses[2].y, 0.4, kTol);
 }
 
 class Nav2dTransformPose : public ::testing::Test
@@ -238,7 +244,7 @@ protected:
   }
 };
 
-TEST_F(Nav2dNodeTest, OdomSubscriberKeepsTheLatestWholeSample)
+TEST_F(Nav2dNodeTest, OdomSubscriberKeepsTheLatestSample)
 {
   auto node = std::make_shared<rclcpp_lifecycle::LifecycleNode>("odom_listener");
   nav_2d_utils::OdomSubscriber odom(node);

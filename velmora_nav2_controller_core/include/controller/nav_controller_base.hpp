@@ -6,11 +6,11 @@
 
 #include "base_robot/base_robot.hpp"
 #include "collision/collision_check.hpp"
+#include "controller/odom_twist_subscriber.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "geometry_msgs/msg/twist.hpp"
 #include "nav2_core/goal_checker.hpp"
 #include "nav_2d_msgs/msg/twist2_d.hpp"
-#include "nav_2d_utils/odom_subscriber.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "tf2_ros/buffer.h"
@@ -131,7 +131,7 @@ protected:
   double min_y_velocity_threshold_{0.0001};
   double min_theta_velocity_threshold_{0.0001};
   geometry_msgs::msg::PoseStamped end_pose_;
-  std::unique_ptr<nav_2d_utils::OdomSubscriber> odom_sub_;
+  std::unique_ptr<OdomTwistSubscriber> odom_sub_;
   std::shared_ptr<nav2_core::GoalChecker> goal_checker_;
   std::shared_ptr<Collision::CollisionCheck> collision_checker_;
   std::shared_ptr<rclcpp::Publisher<velmora_protocol::msg::MoveMentStatus>> movement_status_pub_;

@@ -32,6 +32,8 @@ struct Script
   nav_2d_msgs::msg::Twist2D start_velocity;
   int iterations{0};
   std::vector<double> speed_limits;
+  // What the critic's prepare answers.
+  bool critic_prepares{true};
 
   void reset()
   {

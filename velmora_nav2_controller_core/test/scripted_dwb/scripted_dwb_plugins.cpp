@@ -65,6 +65,13 @@ private:
 class ScriptedCritic : public dwb_core::TrajectoryCritic
 {
 public:
+  bool prepare(
+    const geometry_msgs::msg::Pose2D &, const nav_2d_msgs::msg::Twist2D &,
+    const geometry_msgs::msg::Pose2D &, const nav_2d_msgs::msg::Path2D &) override
+  {
+    return script().critic_prepares;
+  }
+
   double scoreTrajectory(const dwb_msgs::msg::Trajectory2D & trajectory) override
   {
     for (const Sample & sample : script().samples) {

@@ -18,8 +18,10 @@ namespace nav_2d_utils
 
 // Keeps the planar velocity of the latest odometry message, on the topic named by the node's
 // "odom_topic" parameter (declared with default_topic when missing). Callbacks run in the
-// executor spinning the node; the getters may be called from any thread and always return one
-// whole sample. Before the first message the twist is zero.
+// executor spinning the node. As in Nav2 Humble, the callback writes under odom_mutex_ but the
+// getters read without it: a reader on another thread must take odom_mutex_ itself (it is
+// protected, so through a subclass) to be sure of one whole sample. Before the first message the
+// twist is zero.
 class OdomSubscriber
 {
 public:
@@ -36,17 +38,9 @@ public:
       std::bind(&OdomSubscriber::odomCallback, this, std::placeholders::_1));
   }
 
-  inline nav_2d_msgs::msg::Twist2D getTwist()
-  {
-    std::lock_guard<std::mutex> lock(odom_mutex_);
-    return odom_vel_.velocity;
-  }
+  inline nav_2d_msgs::msg::Twist2D getTwist() {return odom_vel_.velocity;}
 
-  inline nav_2d_msgs::msg::Twist2DStamped getTwistStamped()
-  {
-    std::lock_guard<std::mutex> lock(odom_mutex_);
-    return odom_vel_;
-  }
+  inline nav_2d_msgs::msg::Twist2DStamped getTwistStamped() {return odom_vel_;}
 
 protected:
   void odomCallback(const nav_msgs::msg::Odometry::SharedPtr msg)

@@ -6,7 +6,8 @@
 namespace nav_2d_utils
 {
 
-// The plan with poses inserted wherever consecutive poses are more than `resolution` apart.
+// The plan with poses inserted wherever consecutive poses are more than twice `resolution`
+// apart, such a gap split into equal steps of at most `resolution`.
 nav_2d_msgs::msg::Path2D adjustPlanResolution(
   const nav_2d_msgs::msg::Path2D & global_plan_in, double resolution);
 
