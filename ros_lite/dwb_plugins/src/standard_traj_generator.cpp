@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "dwb_plugins/one_d_velocity_iterator.hpp"
 #include "dwb_plugins/xy_theta_iterator.hpp"
-#include "nav2_core/exceptions.hpp"
 #include "nav2_util/node_utils.hpp"
 #include "pluginlib/class_list_macros.hpp"
 
@@ -20,38 +17,12 @@ namespace dwb_plugins
 namespace
 {
 
-bool isPositiveFinite(double value)
-{
-  return std::isfinite(value) && value > 0.0;
-}
-
-double finiteOrZero(double value)
-{
-  return std::isfinite(value) ? value : 0.0;
-}
-
-nav_2d_msgs::msg::Twist2D finiteOrZero(const nav_2d_msgs::msg::Twist2D & twist)
-{
-  nav_2d_msgs::msg::Twist2D finite;
-  finite.x = finiteOrZero(twist.x);
-  finite.y = finiteOrZero(twist.y);
-  finite.theta = finiteOrZero(twist.theta);
-  return finite;
-}
-
-std::string positiveRefusal(const std::string & name)
-{
-  return "parameter '" + name + "' must be a finite number above zero";
-}
-
 template<typename T>
-T declareAndGet(
-  const nav2_util::LifecycleNode::SharedPtr & nh, const std::string & name, const T & default_value)
+void declareAndGet(
+  const nav2_util::LifecycleNode::SharedPtr & nh, const std::string & name, T & value)
 {
-  nav2_util::declare_parameter_if_not_declared(nh, name, rclcpp::ParameterValue(default_value));
-  T value = default_value;
+  nav2_util::declare_parameter_if_not_declared(nh, name, rclcpp::ParameterValue(value));
   nh->get_parameter(name, value);
-  return value;
 }
 
 }  // namespace
@@ -64,28 +35,15 @@ void StandardTrajectoryGenerator::initialize(
   kinematics_handler_->initialize(nh, plugin_name_);
   initializeIterator(nh);
 
+  // The members' initial values are the defaults.
   const std::string prefix = plugin_name_ + ".";
-  sim_time_ = declareAndGet(nh, prefix + "sim_time", 1.7);
-  discretize_by_time_ = declareAndGet(nh, prefix + "discretize_by_time", false);
-  time_granularity_ = declareAndGet(nh, prefix + "time_granularity", 0.5);
-  linear_granularity_ = declareAndGet(nh, prefix + "linear_granularity", 0.5);
-  angular_granularity_ = declareAndGet(nh, prefix + "angular_granularity", 0.025);
-  include_last_point_ = declareAndGet(nh, prefix + "include_last_point", true);
-
-  const std::pair<const char *, double> positives[] = {
-    {"sim_time", sim_time_}, {"time_granularity", time_granularity_},
-    {"linear_granularity", linear_granularity_}, {"angular_granularity", angular_granularity_}};
-  for (const auto & [name, value] : positives) {
-    if (!isPositiveFinite(value)) {
-      throw std::invalid_argument(positiveRefusal(prefix + name));
-    }
-  }
-  requested_sim_time_.store(sim_time_);
-
-  sim_time_handler_ = nh->add_on_set_parameters_callback(
-    [this](const std::vector<rclcpp::Parameter> & parameters) {
-      return onParametersSet(parameters);
-    });
+  declareAndGet(nh, prefix + "sim_time", sim_time_);
+  declareAndGet(nh, prefix + "discretize_by_time", discretize_by_time_);
+  declareAndGet(nh, prefix + "time_granularity", time_granularity_);
+  declareAndGet(nh, prefix + "linear_granularity", linear_granularity_);
+  declareAndGet(nh, prefix + "angular_granularity", angular_granularity_);
+  declareAndGet(nh, prefix + "include_last_point", include_last_point_);
+  declareAndGet(nh, prefix + "limit_vel_cmd_in_traj", limit_vel_cmd_in_traj_);
 }
 
 void StandardTrajectoryGenerator::initializeIterator(
@@ -95,39 +53,9 @@ void StandardTrajectoryGenerator::initializeIterator(
   velocity_iterator_->initialize(nh, kinematics_handler_, plugin_name_);
 }
 
-rcl_interfaces::msg::SetParametersResult StandardTrajectoryGenerator::onParametersSet(
-  const std::vector<rclcpp::Parameter> & parameters)
-{
-  rcl_interfaces::msg::SetParametersResult result;
-  result.successful = true;
-  const std::string name = plugin_name_ + ".sim_time";
-  double accepted = requested_sim_time_.load();
-  for (const rclcpp::Parameter & parameter : parameters) {
-    if (parameter.get_name() != name ||
-      parameter.get_type() != rclcpp::ParameterType::PARAMETER_DOUBLE)
-    {
-      continue;
-    }
-    if (!isPositiveFinite(parameter.as_double())) {
-      result.successful = false;
-      result.reason = positiveRefusal(name);
-      return result;
-    }
-    accepted = parameter.as_double();
-  }
-  requested_sim_time_.store(accepted);
-  return result;
-}
-
-void StandardTrajectoryGenerator::refreshSimTime()
-{
-  sim_time_ = requested_sim_time_.load(std::memory_order_relaxed);
-}
-
 void StandardTrajectoryGenerator::startNewIteration(
   const nav_2d_msgs::msg::Twist2D & current_velocity)
 {
-  refreshSimTime();
   velocity_iterator_->startNewIteration(current_velocity, sim_time_);
 }
 
@@ -158,7 +86,8 @@ std::vector<double> StandardTrajectoryGenerator::getTimeSteps(
     steps = std::ceil(
       std::max(linear_distance / linear_granularity_, angular_distance / angular_granularity_));
   }
-  const size_t count = static_cast<size_t>(std::max(1.0, steps));
+  // Also one step when the count is negative or no number (a zero or negative granularity).
+  const size_t count = steps >= 1.0 ? static_cast<size_t>(steps) : 1;
   return std::vector<double>(count, sim_time_ / static_cast<double>(count));
 }
 
@@ -167,30 +96,27 @@ dwb_msgs::msg::Trajectory2D StandardTrajectoryGenerator::generateTrajectory(
   const nav_2d_msgs::msg::Twist2D & start_vel,
   const nav_2d_msgs::msg::Twist2D & cmd_vel)
 {
-  if (!std::isfinite(start_pose.x) || !std::isfinite(start_pose.y) ||
-    !std::isfinite(start_pose.theta))
-  {
-    throw nav2_core::PlannerException("Cannot simulate a trajectory from a non-finite pose");
-  }
-  refreshSimTime();
-  trajectory_kinematics_ = kinematics_handler_->getKinematics();
-
   dwb_msgs::msg::Trajectory2D trajectory;
-  trajectory.velocity = finiteOrZero(cmd_vel);
-  const std::vector<double> steps = getTimeSteps(trajectory.velocity);
-  const size_t recorded_steps = include_last_point_ ? steps.size() : steps.size() - 1;
-  trajectory.poses.reserve(recorded_steps + 1);
-  trajectory.time_offsets.reserve(recorded_steps + 1);
+  trajectory.velocity = cmd_vel;
+  const std::vector<double> steps = getTimeSteps(cmd_vel);
+  trajectory.poses.reserve(steps.size() + 2);
+  trajectory.time_offsets.reserve(steps.size() + 1);
   trajectory.poses.push_back(start_pose);
-  trajectory.time_offsets.push_back(rclcpp::Duration::from_seconds(0.0));
 
   geometry_msgs::msg::Pose2D pose = start_pose;
-  nav_2d_msgs::msg::Twist2D velocity = finiteOrZero(start_vel);
+  nav_2d_msgs::msg::Twist2D velocity = start_vel;
   double running_time = 0.0;
-  for (size_t i = 0; i < recorded_steps; ++i) {
-    velocity = computeNewVelocity(trajectory.velocity, velocity, steps[i]);
+  for (size_t i = 0; i < steps.size(); ++i) {
+    velocity = computeNewVelocity(cmd_vel, velocity, steps[i]);
+    if (limit_vel_cmd_in_traj_ && i == 0) {
+      trajectory.velocity = velocity;
+    }
     pose = computeNewPosition(pose, velocity, steps[i]);
+    trajectory.poses.push_back(pose);
+    trajectory.time_offsets.push_back(rclcpp::Duration::from_seconds(running_time));
     running_time += steps[i];
+  }
+  if (include_last_point_) {
     trajectory.poses.push_back(pose);
     trajectory.time_offsets.push_back(rclcpp::Duration::from_seconds(running_time));
   }
@@ -201,12 +127,14 @@ nav_2d_msgs::msg::Twist2D StandardTrajectoryGenerator::computeNewVelocity(
   const nav_2d_msgs::msg::Twist2D & cmd_vel, const nav_2d_msgs::msg::Twist2D & start_vel,
   const double dt)
 {
-  const KinematicParameters & k = trajectory_kinematics_;
+  KinematicParameters kinematics = kinematics_handler_->getKinematics();
   nav_2d_msgs::msg::Twist2D new_vel;
-  new_vel.x = projectVelocity(start_vel.x, k.getAccX(), k.getDecelX(), dt, cmd_vel.x);
-  new_vel.y = projectVelocity(start_vel.y, k.getAccY(), k.getDecelY(), dt, cmd_vel.y);
+  new_vel.x = projectVelocity(
+    start_vel.x, kinematics.getAccX(), kinematics.getDecelX(), dt, cmd_vel.x);
+  new_vel.y = projectVelocity(
+    start_vel.y, kinematics.getAccY(), kinematics.getDecelY(), dt, cmd_vel.y);
   new_vel.theta = projectVelocity(
-    start_vel.theta, k.getAccTheta(), k.getDecelTheta(), dt, cmd_vel.theta);
+    start_vel.theta, kinematics.getAccTheta(), kinematics.getDecelTheta(), dt, cmd_vel.theta);
   return new_vel;
 }
 
@@ -214,11 +142,13 @@ geometry_msgs::msg::Pose2D StandardTrajectoryGenerator::computeNewPosition(
   const geometry_msgs::msg::Pose2D start_pose, const nav_2d_msgs::msg::Twist2D & vel,
   const double dt)
 {
-  const double cos_theta = std::cos(start_pose.theta);
-  const double sin_theta = std::sin(start_pose.theta);
+  // The lateral axis points a quarter turn left of the heading; written as that angle so the
+  // positions come out to the last bit as the robots in the field compute them.
   geometry_msgs::msg::Pose2D new_pose;
-  new_pose.x = start_pose.x + (vel.x * cos_theta - vel.y * sin_theta) * dt;
-  new_pose.y = start_pose.y + (vel.x * sin_theta + vel.y * cos_theta) * dt;
+  new_pose.x = start_pose.x +
+    (vel.x * std::cos(start_pose.theta) + vel.y * std::cos(M_PI_2 + start_pose.theta)) * dt;
+  new_pose.y = start_pose.y +
+    (vel.x * std::sin(start_pose.theta) + vel.y * std::sin(M_PI_2 + start_pose.theta)) * dt;
   new_pose.theta = start_pose.theta + vel.theta * dt;
   return new_pose;
 }

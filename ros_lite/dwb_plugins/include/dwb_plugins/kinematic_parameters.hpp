@@ -13,35 +13,41 @@
 namespace dwb_plugins
 {
 
-// A speed limit of this value lifts any limit set before.
-constexpr double NO_SPEED_LIMIT = 0.0;
-
-// The robot's velocity and acceleration limits. Decelerations are negative.
+// The robot's velocity and acceleration limits, taken as configured: nothing is range-checked,
+// so decelerations are meant to be negative but a positive one is used as it is. The getters are
+// not const, like those of the library this stands in for, so that code built here also builds
+// there.
 struct KinematicParameters
 {
   friend class KinematicsHandler;
 
-  inline double getMinX() const {return min_vel_x_;}
-  inline double getMaxX() const {return max_vel_x_;}
-  inline double getAccX() const {return acc_lim_x_;}
-  inline double getDecelX() const {return decel_lim_x_;}
+  inline double getMinX() {return min_vel_x_;}
+  inline double getMaxX() {return max_vel_x_;}
+  inline double getAccX() {return acc_lim_x_;}
+  inline double getDecelX() {return decel_lim_x_;}
 
-  inline double getMinY() const {return min_vel_y_;}
-  inline double getMaxY() const {return max_vel_y_;}
-  inline double getAccY() const {return acc_lim_y_;}
-  inline double getDecelY() const {return decel_lim_y_;}
+  inline double getMinY() {return min_vel_y_;}
+  inline double getMaxY() {return max_vel_y_;}
+  inline double getAccY() {return acc_lim_y_;}
+  inline double getDecelY() {return decel_lim_y_;}
 
-  inline double getMinSpeedXY() const {return min_speed_xy_;}
-  inline double getMaxSpeedXY() const {return max_speed_xy_;}
+  inline double getMinSpeedXY() {return min_speed_xy_;}
+  inline double getMaxSpeedXY() {return max_speed_xy_;}
 
-  inline double getMinTheta() const {return -max_vel_theta_;}
-  inline double getMaxTheta() const {return max_vel_theta_;}
-  inline double getAccTheta() const {return acc_lim_theta_;}
-  inline double getDecelTheta() const {return decel_lim_theta_;}
-  inline double getMinSpeedTheta() const {return min_speed_theta_;}
+  inline double getMinTheta() {return -max_vel_theta_;}
+  inline double getMaxTheta() {return max_vel_theta_;}
+  inline double getAccTheta() {return acc_lim_theta_;}
+  inline double getDecelTheta() {return decel_lim_theta_;}
+  inline double getMinSpeedTheta() {return min_speed_theta_;}
 
-  inline double getMinSpeedXY_SQ() const {return min_speed_xy_sq_;}
-  inline double getMaxSpeedXY_SQ() const {return max_speed_xy_sq_;}
+  inline double getMinSpeedXY_SQ() {return min_speed_xy_sq_;}
+  inline double getMaxSpeedXY_SQ() {return max_speed_xy_sq_;}
+
+  // Whether a twist passes the speed checks. A negative min_speed_xy, max_speed_xy or
+  // min_speed_theta turns its check off; a max_speed_xy of 0 lets only pure rotations pass.
+  // Slower than min_speed_xy is fine while turning at least min_speed_theta; standing still
+  // never is.
+  bool isValidSpeed(double x, double y, double theta);
 
 protected:
   double min_vel_x_{0};
@@ -66,16 +72,16 @@ protected:
   double max_speed_xy_sq_{0};
 };
 
-// Owns the current limits as an immutable snapshot that is replaced whole, so a reader always
-// sees one consistent set even while the limits change under a running search.
+// Owns the current limits as a snapshot that is replaced whole, so a reader always sees one
+// consistent set even while the limits change under a running search.
 class KinematicsHandler
 {
 public:
   KinematicsHandler();
   ~KinematicsHandler();
 
-  // Declares the limits under "<plugin_name>." and follows their run-time changes. Throws
-  // std::invalid_argument when a configured value is one a change would be refused for.
+  // Declares the 14 limits under "<plugin_name>." (doubles, 0.0 unless configured) and follows
+  // their run-time changes. Every double is taken as it is.
   void initialize(const nav2_util::LifecycleNode::SharedPtr & nh, const std::string & plugin_name);
 
   inline KinematicParameters getKinematics()
@@ -84,7 +90,8 @@ public:
     return *kinematics_.load();
   }
 
-  // `speed_limit` in percent of the configured maxima, or in m/s; NO_SPEED_LIMIT restores them.
+  // `speed_limit` in percent of the configured maxima, or in m/s (then only below the configured
+  // max_speed_xy); nav2_costmap_2d::NO_SPEED_LIMIT restores the configured maxima.
   void setSpeedLimit(const double & speed_limit, const bool & percentage);
 
   using Ptr = std::shared_ptr<KinematicsHandler>;
@@ -93,6 +100,8 @@ protected:
   std::atomic<KinematicParameters *> kinematics_;
   rclcpp::node_interfaces::OnSetParametersCallbackHandle::SharedPtr dyn_params_handler_;
 
+  // Takes every double among the 14 limits and always reports success; values of another type
+  // under those names are ignored.
   rcl_interfaces::msg::SetParametersResult dynamicParametersCallback(
     std::vector<rclcpp::Parameter> parameters);
   void update_kinematics(KinematicParameters kinematics);
@@ -104,13 +113,10 @@ private:
   struct Limit;
   static const std::vector<Limit> & limits();
   static const Limit * findLimit(const std::string & name);
-  // Empty when `value` may be taken for `limit`, else why not.
-  static std::string refusalReason(const Limit & limit, const std::string & name, double value);
 
   // Readers copy the snapshot under this lock too: without it a reader could still be copying a
   // snapshot that a concurrent update has just freed.
   std::mutex snapshot_mutex_;
-  rclcpp::Logger logger_{rclcpp::get_logger("KinematicsHandler")};
 };
 
 }  // namespace dwb_plugins

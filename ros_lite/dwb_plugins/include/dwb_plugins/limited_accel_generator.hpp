@@ -9,8 +9,9 @@ namespace dwb_plugins
 {
 
 // For robots whose velocity is re-commanded every control period: the window spans what is
-// reachable within one period ("<plugin>.sim_period", else 1 / controller_frequency), and each
-// trajectory drives at its command from the first step.
+// reachable within one period ("<plugin>.sim_period", taken as it is; else 1 / the node's
+// controller_frequency, declared with 20 Hz if the node lacks it), and each trajectory drives at
+// its command from the first step.
 class LimitedAccelGenerator : public StandardTrajectoryGenerator
 {
 public:

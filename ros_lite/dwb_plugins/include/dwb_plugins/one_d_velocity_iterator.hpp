@@ -10,7 +10,7 @@ namespace dwb_plugins
 const double EPSILON = 1E-5;
 
 // The velocity reached from v0 after dt seconds of heading for `target` at the given
-// acceleration (when speeding up) or deceleration (negative, when slowing down); never past
+// acceleration (when below the target) or deceleration (negative, when above it); never past
 // the target.
 inline double projectVelocity(double v0, double accel, double decel, double dt, double target)
 {
@@ -21,27 +21,27 @@ inline double projectVelocity(double v0, double accel, double decel, double dt, 
 }
 
 // Evenly spaced samples of one velocity component over the window reachable from the current
-// velocity in acc_time, both ends included. Zero is tried as well when the window spans it, so
-// the search can always consider stopping that axis.
+// velocity in acc_time, both ends included: exactly max(2, num_samples) of them, or one when the
+// window is narrower than EPSILON. A window whose lower end lies above its upper end (a minimum
+// above the maximum) has no samples; its velocity then stays at the lower end.
 class OneDVelocityIterator
 {
 public:
-  // A minimum above the maximum collapses the range onto the maximum; a non-finite current
-  // velocity counts as standing still.
   OneDVelocityIterator(
     double current, double min, double max, double acc_limit, double decel_limit,
     double acc_time, int num_samples)
   {
-    min = std::min(min, max);
-    if (!std::isfinite(current)) {
-      current = 0.0;
+    if (current < min) {
+      current = min;
+    } else if (current > max) {
+      current = max;
     }
-    current = std::clamp(current, min, max);
     max_vel_ = projectVelocity(current, acc_limit, decel_limit, acc_time, max);
     min_vel_ = projectVelocity(current, acc_limit, decel_limit, acc_time, min);
-    if (std::fabs(max_vel_ - min_vel_) < EPSILON) {
+    if (std::fabs(min_vel_ - max_vel_) < EPSILON) {
       samples_ = 1;
-      increment_ = 0.0;
+    } else if (min_vel_ > max_vel_) {
+      samples_ = 0;
     } else {
       samples_ = std::max(2, num_samples);
       increment_ = (max_vel_ - min_vel_) / (samples_ - 1);
@@ -49,44 +49,28 @@ public:
     reset();
   }
 
-  double getVelocity() const
-  {
-    if (return_zero_now_) {
-      return 0.0;
-    }
-    return index_ + 1 == samples_ ? max_vel_ : min_vel_ + index_ * increment_;
-  }
+  double getVelocity() const {return current_;}
 
   OneDVelocityIterator & operator++()
   {
-    const double current = getVelocity();
-    if (return_zero_ && current < -EPSILON && index_ + 1 < samples_ &&
-      min_vel_ + (index_ + 1) * increment_ > EPSILON)
-    {
-      return_zero_now_ = true;
-      return_zero_ = false;
-    } else {
-      return_zero_now_ = false;
-      ++index_;
-    }
+    ++index_;
+    current_ += increment_;
     return *this;
   }
 
   void reset()
   {
     index_ = 0;
-    return_zero_ = true;
-    return_zero_now_ = false;
+    current_ = min_vel_;
   }
 
   bool isFinished() const {return index_ >= samples_;}
 
 protected:
-  bool return_zero_{true};
-  bool return_zero_now_{false};
   double min_vel_{0.0};
   double max_vel_{0.0};
   double increment_{0.0};
+  double current_{0.0};
   int samples_{1};
   int index_{0};
 };

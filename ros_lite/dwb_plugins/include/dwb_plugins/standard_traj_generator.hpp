@@ -1,7 +1,6 @@
 #ifndef DWB_PLUGINS__STANDARD_TRAJ_GENERATOR_HPP_
 #define DWB_PLUGINS__STANDARD_TRAJ_GENERATOR_HPP_
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,9 +15,10 @@ namespace dwb_plugins
 // Samples the velocities reachable within sim_time from the current one (the dynamic window)
 // and simulates each as a trajectory that accelerates towards it within the limits.
 //
-// Besides the kinematic limits, "<plugin>.sim_time" follows run-time parameter changes here
-// (unlike the generator this one was modelled on): the controller sets the horizon per goal, and
-// a new value takes effect at the next startNewIteration or generateTrajectory.
+// Only the kinematic limits follow run-time parameter changes. "<plugin>.sim_time",
+// "discretize_by_time", the granularities, "include_last_point", "limit_vel_cmd_in_traj" and
+// the sample counts are read once, in initialize: setting them later is accepted by the node and
+// changes nothing here.
 class StandardTrajectoryGenerator : public dwb_core::TrajectoryGenerator
 {
 public:
@@ -27,8 +27,10 @@ public:
   void startNewIteration(const nav_2d_msgs::msg::Twist2D & current_velocity) override;
   bool hasMoreTwists() override;
   nav_2d_msgs::msg::Twist2D nextTwist() override;
-  // Throws nav2_core::PlannerException for a non-finite start pose; non-finite velocity
-  // components count as zero.
+  // Poses: the start pose, one per time step, and with include_last_point the last one again.
+  // time_offsets has one entry fewer: the time at the start of each step, then the whole
+  // simulated time for the repeated last pose. The trajectory's velocity is cmd_vel, or with
+  // limit_vel_cmd_in_traj the velocity reached in the first step.
   dwb_msgs::msg::Trajectory2D generateTrajectory(
     const geometry_msgs::msg::Pose2D & start_pose,
     const nav_2d_msgs::msg::Twist2D & start_vel,
@@ -37,7 +39,7 @@ public:
 
 protected:
   virtual void initializeIterator(const nav2_util::LifecycleNode::SharedPtr & nh);
-  // Uses the limits generateTrajectory took when it started simulating.
+  // Each component heads for cmd_vel within the limits in force at the moment of the step.
   virtual nav_2d_msgs::msg::Twist2D computeNewVelocity(
     const nav_2d_msgs::msg::Twist2D & cmd_vel, const nav_2d_msgs::msg::Twist2D & start_vel,
     const double dt);
@@ -45,11 +47,8 @@ protected:
     const geometry_msgs::msg::Pose2D start_pose, const nav_2d_msgs::msg::Twist2D & vel,
     const double dt);
   // Equal steps covering sim_time: by time_granularity, or small enough that neither the
-  // distance nor the angle driven at cmd_vel in one step exceeds its granularity.
+  // distance nor the angle driven at cmd_vel in one step exceeds its granularity; at least one.
   virtual std::vector<double> getTimeSteps(const nav_2d_msgs::msg::Twist2D & cmd_vel);
-
-  // Takes up a sim_time set at run time.
-  void refreshSimTime();
 
   KinematicsHandler::Ptr kinematics_handler_;
   std::shared_ptr<VelocityIterator> velocity_iterator_;
@@ -61,15 +60,7 @@ protected:
   double angular_granularity_{0.025};
   std::string plugin_name_;
   bool include_last_point_{true};
-  // The limits of the trajectory being simulated, so a step reads no shared state.
-  KinematicParameters trajectory_kinematics_;
-
-private:
-  rcl_interfaces::msg::SetParametersResult onParametersSet(
-    const std::vector<rclcpp::Parameter> & parameters);
-
-  std::atomic<double> requested_sim_time_{1.7};
-  rclcpp::node_interfaces::OnSetParametersCallbackHandle::SharedPtr sim_time_handler_;
+  bool limit_vel_cmd_in_traj_{false};
 };
 
 }  // namespace dwb_plugins

@@ -1,10 +1,8 @@
 #ifndef DWB_PLUGINS__XY_THETA_ITERATOR_HPP_
 #define DWB_PLUGINS__XY_THETA_ITERATOR_HPP_
 
-#include <atomic>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "dwb_plugins/kinematic_parameters.hpp"
 #include "dwb_plugins/one_d_velocity_iterator.hpp"
@@ -13,11 +11,9 @@
 namespace dwb_plugins
 {
 
-// Every combination of the x, y and theta samples (theta varying fastest) that the speed limits
-// allow. The sample counts are "<plugin>.vx_samples", "vy_samples" and "vtheta_samples".
-//
-// Unlike the generators the counts were modelled on, the counts follow run-time parameter
-// changes: the controller sets them per goal, and they take effect at the next iteration.
+// Every combination of the x, y and theta samples (theta varying fastest, then y, then x) that
+// passes the speed checks. The sample counts "<plugin>.vx_samples", "vy_samples" and
+// "vtheta_samples" are read once, in initialize: a later change of them has no effect.
 class XYThetaIterator : public VelocityIterator
 {
 public:
@@ -31,8 +27,7 @@ public:
   nav_2d_msgs::msg::Twist2D nextTwist() override;
 
 protected:
-  // Within the xy speed limits (a max_speed_xy of zero means no cap), or turning at least
-  // min_speed_theta when slower than min_speed_xy; never standing still.
+  // Checked against the limits in force at the moment of the check.
   virtual bool isValidSpeed(double x, double y, double theta);
   virtual bool isValidVelocity();
   void iterateToValidVelocity();
@@ -41,21 +36,9 @@ protected:
   int vy_samples_{5};
   int vtheta_samples_{20};
   KinematicsHandler::Ptr kinematics_handler_;
-  // The limits of the running iteration, taken once when it starts.
-  KinematicParameters kinematics_;
   std::shared_ptr<OneDVelocityIterator> x_it_;
   std::shared_ptr<OneDVelocityIterator> y_it_;
   std::shared_ptr<OneDVelocityIterator> th_it_;
-
-private:
-  rcl_interfaces::msg::SetParametersResult onParametersSet(
-    const std::vector<rclcpp::Parameter> & parameters);
-
-  std::string plugin_name_;
-  std::atomic<int> requested_vx_samples_{20};
-  std::atomic<int> requested_vy_samples_{5};
-  std::atomic<int> requested_vtheta_samples_{20};
-  rclcpp::node_interfaces::OnSetParametersCallbackHandle::SharedPtr samples_handler_;
 };
 
 }  // namespace dwb_plugins
