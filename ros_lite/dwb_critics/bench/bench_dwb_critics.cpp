@@ -1,5 +1,6 @@
 // The cost of the standard trajectory critics on a 400 x 300 costmap of 0.05 m cells: preparing
-// the distance grids once per cycle, and scoring one cycle's worth of trajectories.
+// the distance grids once per cycle (each fills the whole costmap), and scoring one cycle's worth
+// of trajectories.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -151,7 +152,7 @@ void BM_PathDistPrepare(benchmark::State & state)
 }
 BENCHMARK(BM_PathDistPrepare)->Unit(benchmark::kMicrosecond);
 
-// The share of preparing that clears the grid.
+// The share of preparing that clears the grid and the queue.
 void BM_MapGridReset(benchmark::State & state)
 {
   auto & critic = *scene().critics_[6];
@@ -179,8 +180,7 @@ void BM_PrepareAllCritics(benchmark::State & state)
 }
 BENCHMARK(BM_PrepareAllCritics)->Unit(benchmark::kMicrosecond);
 
-// One planning cycle of every critic: prepare, then score all 600 trajectories. The distance
-// grids spread while scoring asks for them, so preparing alone does not show their cost.
+// One planning cycle of every critic: prepare, then score all 600 trajectories.
 void BM_Cycle(benchmark::State & state)
 {
   int legal = 0;
@@ -208,7 +208,7 @@ void BM_CycleWithoutFootprint(benchmark::State & state)
 }
 BENCHMARK(BM_CycleWithoutFootprint)->Unit(benchmark::kMicrosecond);
 
-// One distance critic's cycle: prepare and score, so the spreading its scores need is included.
+// One distance critic's cycle: fill its grid, then score every trajectory on it.
 void BM_DistanceCriticCycle(benchmark::State & state)
 {
   auto & critic = *scene().critics_[static_cast<size_t>(state.range(0))];

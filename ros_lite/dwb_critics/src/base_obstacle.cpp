@@ -15,15 +15,6 @@ void BaseObstacleCritic::onInit()
     node_.lock(), dwb_plugin_name_ + "." + name_ + ".sum_scores", false);
 }
 
-bool BaseObstacleCritic::prepare(
-  const geometry_msgs::msg::Pose2D &, const nav_2d_msgs::msg::Twist2D &,
-  const geometry_msgs::msg::Pose2D &, const nav_2d_msgs::msg::Path2D &)
-{
-  // The costmap node may have been reconfigured since the last cycle, replacing its grid.
-  costmap_ = costmap_ros_->getCostmap();
-  return costmap_ != nullptr;
-}
-
 double BaseObstacleCritic::scoreTrajectory(const dwb_msgs::msg::Trajectory2D & traj)
 {
   double score = 0.0;

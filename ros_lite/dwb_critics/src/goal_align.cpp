@@ -18,36 +18,21 @@ void GoalAlignCritic::onInit()
 }
 
 bool GoalAlignCritic::prepare(
-  const geometry_msgs::msg::Pose2D & pose, const nav_2d_msgs::msg::Twist2D &,
+  const geometry_msgs::msg::Pose2D & pose, const nav_2d_msgs::msg::Twist2D & vel,
   const geometry_msgs::msg::Pose2D & goal, const nav_2d_msgs::msg::Path2D & global_plan)
 {
-  zero_scale_ = std::hypot(pose.x - goal.x, pose.y - goal.y) <= forward_point_distance_;
-  if (zero_scale_) {
-    return true;
+  if (global_plan.poses.empty()) {
+    // Nothing to move: the goal-distance critic reports the plan as off the map.
+    return GoalDistCritic::prepare(pose, vel, goal, global_plan);
   }
-  reset();
-  double goal_x, goal_y;
-  if (!getLastPoseOnCostmap(global_plan, goal_x, goal_y)) {
-    return false;
-  }
-  const double dx = goal_x - pose.x;
-  const double dy = goal_y - pose.y;
-  const double distance = std::hypot(dx, dy);
-  if (distance > 0.0) {
-    const double beyond_x = goal_x + forward_point_distance_ * dx / distance;
-    const double beyond_y = goal_y + forward_point_distance_ * dy / distance;
-    unsigned int cell_x, cell_y;
-    // Beyond the edge of the map the goal itself is the best target there is.
-    if (costmap_->worldToMap(beyond_x, beyond_y, cell_x, cell_y)) {
-      return prepareFrom(beyond_x, beyond_y);
-    }
-  }
-  return prepareFrom(goal_x, goal_y);
-}
-
-double GoalAlignCritic::getScale() const
-{
-  return zero_scale_ ? 0.0 : GoalDistCritic::getScale();
+  // The nose should end where it is when the robot reaches the goal still facing it from
+  // where it comes, not where the goal's own heading would put it: turning to that heading at
+  // the end (half a turn at worst) would pull the nose away and back.
+  const double angle_to_goal = std::atan2(goal.y - pose.y, goal.x - pose.x);
+  nav_2d_msgs::msg::Path2D target_poses = global_plan;
+  target_poses.poses.back().x += forward_point_distance_ * std::cos(angle_to_goal);
+  target_poses.poses.back().y += forward_point_distance_ * std::sin(angle_to_goal);
+  return GoalDistCritic::prepare(pose, vel, goal, target_poses);
 }
 
 double GoalAlignCritic::scorePose(const geometry_msgs::msg::Pose2D & pose)

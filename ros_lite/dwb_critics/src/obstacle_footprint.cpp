@@ -2,22 +2,32 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "dwb_core/exceptions.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
+#include "nav2_util/line_iterator.hpp"
 #include "pluginlib/class_list_macros.hpp"
 
 namespace dwb_critics
 {
 
-bool ObstacleFootprintCritic::prepare(
-  const geometry_msgs::msg::Pose2D & pose, const nav_2d_msgs::msg::Twist2D & vel,
-  const geometry_msgs::msg::Pose2D & goal, const nav_2d_msgs::msg::Path2D & global_plan)
+Footprint getOrientedFootprint(
+  const geometry_msgs::msg::Pose2D & pose, const Footprint & footprint_spec)
 {
-  if (!BaseObstacleCritic::prepare(pose, vel, goal, global_plan)) {
-    return false;
+  Footprint oriented_footprint(footprint_spec.size());
+  const double cos_th = std::cos(pose.theta);
+  const double sin_th = std::sin(pose.theta);
+  for (size_t i = 0; i < footprint_spec.size(); ++i) {
+    oriented_footprint[i].x = pose.x + footprint_spec[i].x * cos_th - footprint_spec[i].y * sin_th;
+    oriented_footprint[i].y = pose.y + footprint_spec[i].x * sin_th + footprint_spec[i].y * cos_th;
   }
+  return oriented_footprint;
+}
+
+bool ObstacleFootprintCritic::prepare(
+  const geometry_msgs::msg::Pose2D &, const nav_2d_msgs::msg::Twist2D &,
+  const geometry_msgs::msg::Pose2D &, const nav_2d_msgs::msg::Path2D &)
+{
   footprint_spec_ = costmap_ros_->getRobotFootprint();
   if (footprint_spec_.empty()) {
     RCLCPP_ERROR(
@@ -25,9 +35,6 @@ bool ObstacleFootprintCritic::prepare(
       "Footprint spec is empty, maybe missing call to setFootprint?");
     return false;
   }
-  oriented_footprint_.resize(footprint_spec_.size());
-  // The grid may have changed since the last cycle.
-  scored_vertex_cells_.clear();
   return true;
 }
 
@@ -37,104 +44,49 @@ double ObstacleFootprintCritic::scorePose(const geometry_msgs::msg::Pose2D & pos
   if (!costmap_->worldToMap(pose.x, pose.y, cell_x, cell_y)) {
     throw dwb_core::IllegalTrajectoryException(name_, "Trajectory Goes Off Grid.");
   }
-  const double cos_th = std::cos(pose.theta);
-  const double sin_th = std::sin(pose.theta);
-  for (size_t i = 0; i < footprint_spec_.size(); ++i) {
-    const auto & point = footprint_spec_[i];
-    oriented_footprint_[i].x = pose.x + point.x * cos_th - point.y * sin_th;
-    oriented_footprint_[i].y = pose.y + point.x * sin_th + point.y * cos_th;
-  }
-  return scorePose(pose, oriented_footprint_);
+  return scorePose(pose, getOrientedFootprint(pose, footprint_spec_));
 }
 
 double ObstacleFootprintCritic::scorePose(
-  const geometry_msgs::msg::Pose2D &,
-  const std::vector<geometry_msgs::msg::Point> & oriented_footprint)
+  const geometry_msgs::msg::Pose2D &, const Footprint & footprint)
 {
-  if (oriented_footprint.empty()) {
-    return 0.0;
-  }
-  // Every cell of a line lies within the box of its ends, so checking the vertices keeps the
-  // whole outline on the grid.
-  const int size_x = static_cast<int>(costmap_->getSizeInCellsX());
-  const int size_y = static_cast<int>(costmap_->getSizeInCellsY());
-  vertex_cells_.resize(oriented_footprint.size());
-  for (size_t i = 0; i < oriented_footprint.size(); ++i) {
-    auto & [x, y] = vertex_cells_[i];
-    worldToCell(oriented_footprint[i], x, y);
-    if (x < 0 || y < 0 || x >= size_x || y >= size_y) {
+  // Edge by edge round the closed outline, each edge's ends checked before its cells are read,
+  // so a refusal names the first problem met along the outline.
+  double footprint_cost = 0.0;
+  for (size_t i = 0; i < footprint.size(); ++i) {
+    const auto & from = footprint[i];
+    const auto & to = footprint[(i + 1) % footprint.size()];
+    unsigned int x0, y0, x1, y1;
+    if (!costmap_->worldToMap(from.x, from.y, x0, y0) ||
+      !costmap_->worldToMap(to.x, to.y, x1, y1))
+    {
       throw dwb_core::IllegalTrajectoryException(name_, "Footprint Goes Off Grid.");
     }
+    footprint_cost = std::max(
+      footprint_cost, lineCost(
+        static_cast<int>(x0), static_cast<int>(x1), static_cast<int>(y0), static_cast<int>(y1)));
   }
-  // Poses a fraction of a cell apart, and the first pose every trajectory shares, put the
-  // vertices in the same cells: the outline, and so its cost, is the same.
-  if (vertex_cells_ == scored_vertex_cells_) {
-    return scored_cost_;
-  }
-  unsigned char footprint_cost = 0;
-  auto [previous_x, previous_y] = vertex_cells_.back();
-  for (const auto & [x, y] : vertex_cells_) {
-    footprint_cost = std::max(footprint_cost, lineCost(previous_x, x, previous_y, y));
-    previous_x = x;
-    previous_y = y;
-  }
-  scored_vertex_cells_.swap(vertex_cells_);
-  scored_cost_ = footprint_cost;
   return footprint_cost;
 }
 
-void ObstacleFootprintCritic::worldToCell(
-  const geometry_msgs::msg::Point & point, int & x, int & y) const
+double ObstacleFootprintCritic::lineCost(int x0, int x1, int y0, int y1)
 {
-  // Rounded down, not towards zero, so that a vertex just below the origin lies off the grid.
-  const double resolution = costmap_->getResolution();
-  x = static_cast<int>(std::floor((point.x - costmap_->getOriginX()) / resolution));
-  y = static_cast<int>(std::floor((point.y - costmap_->getOriginY()) / resolution));
-}
-
-unsigned char ObstacleFootprintCritic::lineCost(int x0, int x1, int y0, int y1) const
-{
-  // The innermost loop of a planning cycle: a Bresenham walk over the grid's own array, one
-  // step along the major axis per cell, a minor step whenever the error overflows.
-  const unsigned char * costs = costmap_->getCharMap();
-  const int size_x = static_cast<int>(costmap_->getSizeInCellsX());
-  const int dx = std::abs(x1 - x0);
-  const int dy = std::abs(y1 - y0);
-  const int step_x = x0 < x1 ? 1 : -1;
-  const int step_y = y0 < y1 ? size_x : -size_x;
-  const bool x_major = dx >= dy;
-  const int major = x_major ? dx : dy;
-  const int minor = x_major ? dy : dx;
-  const int major_step = x_major ? step_x : step_y;
-  const int minor_step = x_major ? step_y : step_x;
-
-  int index = y0 * size_x + x0;
-  int error = major / 2;
-  unsigned char line_cost = 0;
-  for (int i = 0; i <= major; ++i) {
-    const unsigned char cost = costs[index];
-    if (cost >= nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE) {
-      checkCost(cost);
-    }
-    line_cost = std::max(line_cost, cost);
-    index += major_step;
-    error += minor;
-    if (error >= major) {
-      error -= major;
-      index += minor_step;
-    }
+  double line_cost = 0.0;
+  for (nav2_util::LineIterator line(x0, y0, x1, y1); line.isValid(); line.advance()) {
+    line_cost = std::max(line_cost, pointCost(line.getX(), line.getY()));
   }
   return line_cost;
 }
 
-void ObstacleFootprintCritic::checkCost(unsigned char cost) const
+double ObstacleFootprintCritic::pointCost(int x, int y)
 {
+  const unsigned char cost = costmap_->getCost(x, y);
   if (cost == nav2_costmap_2d::LETHAL_OBSTACLE) {
     throw dwb_core::IllegalTrajectoryException(name_, "Trajectory Hits Obstacle.");
-  }
-  if (cost == nav2_costmap_2d::NO_INFORMATION) {
+  } else if (cost == nav2_costmap_2d::NO_INFORMATION) {
     throw dwb_core::IllegalTrajectoryException(name_, "Trajectory Hits Unknown Region.");
   }
+  return cost;
 }
 
 }  // namespace dwb_critics

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "angles/angles.h"
 #include "dwb_core/exceptions.hpp"
 #include "nav_2d_utils/parameters.hpp"
 #include "pluginlib/class_list_macros.hpp"
@@ -98,7 +99,8 @@ bool OscillationCritic::resetAvailable()
     }
   }
   if (oscillation_reset_angle_ >= 0.0 &&
-    std::fabs(pose_.theta - prev_stationary_pose_.theta) > oscillation_reset_angle_)
+    std::fabs(angles::shortest_angular_distance(prev_stationary_pose_.theta, pose_.theta)) >
+    oscillation_reset_angle_)
   {
     return true;
   }

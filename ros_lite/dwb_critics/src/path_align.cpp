@@ -1,7 +1,5 @@
 #include "dwb_critics/path_align.hpp"
 
-#include <cmath>
-
 #include "dwb_critics/alignment_util.hpp"
 #include "nav_2d_utils/parameters.hpp"
 #include "pluginlib/class_list_macros.hpp"
@@ -16,25 +14,6 @@ void PathAlignCritic::onInit()
   stop_on_failure_ = false;
   forward_point_distance_ = nav_2d_utils::searchAndGetParam(
     node_.lock(), dwb_plugin_name_ + "." + name_ + ".forward_point_distance", 0.325);
-}
-
-bool PathAlignCritic::prepare(
-  const geometry_msgs::msg::Pose2D & pose, const nav_2d_msgs::msg::Twist2D & vel,
-  const geometry_msgs::msg::Pose2D & goal, const nav_2d_msgs::msg::Path2D & global_plan)
-{
-  if (!global_plan.poses.empty()) {
-    const auto & end = global_plan.poses.back();
-    zero_scale_ = std::hypot(pose.x - end.x, pose.y - end.y) <= forward_point_distance_;
-    if (zero_scale_) {
-      return true;
-    }
-  }
-  return PathDistCritic::prepare(pose, vel, goal, global_plan);
-}
-
-double PathAlignCritic::getScale() const
-{
-  return zero_scale_ ? 0.0 : PathDistCritic::getScale();
 }
 
 double PathAlignCritic::scorePose(const geometry_msgs::msg::Pose2D & pose)

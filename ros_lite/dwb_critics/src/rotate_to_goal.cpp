@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "angles/angles.h"
 #include "dwb_core/exceptions.hpp"
 #include "dwb_core/trajectory_utils.hpp"
 #include "nav_2d_utils/parameters.hpp"
@@ -15,11 +16,6 @@ namespace
 double speedSquared(const nav_2d_msgs::msg::Twist2D & twist)
 {
   return twist.x * twist.x + twist.y * twist.y;
-}
-
-double shortestAngularDistance(double from, double to)
-{
-  return std::remainder(to - from, 2.0 * M_PI);
 }
 
 }  // namespace
@@ -85,7 +81,7 @@ double RotateToGoalCritic::scoreRotation(const dwb_msgs::msg::Trajectory2D & tra
   }
   const double end_yaw =
     lookahead_time_ >= 0.0 ? dwb_core::projectPose(traj, lookahead_time_).theta : traj.poses.back().theta;
-  return std::fabs(shortestAngularDistance(end_yaw, goal_yaw_));
+  return std::fabs(angles::shortest_angular_distance(end_yaw, goal_yaw_));
 }
 
 }  // namespace dwb_critics

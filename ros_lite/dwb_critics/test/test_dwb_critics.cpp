@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -25,6 +26,7 @@
 #include "dwb_critics/twirling.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
+#include "nav_2d_utils/path_ops.hpp"
 #include "pluginlib/class_loader.hpp"
 
 using nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE;
@@ -237,6 +239,17 @@ TEST_F(FootprintTest, ScoresTheHighestCostAlongTheOutlineOnly)
   EXPECT_DOUBLE_EQ(critic_->getScale(), 0.1);
 }
 
+TEST_F(FootprintTest, ScoresTheCostmapAsItIsAtEachCall)
+{
+  // The same outline scored again, with no new cycle in between, after the costmap changed.
+  const auto traj = trajectory({cell(20, 20), cell(20, 20)});
+  EXPECT_DOUBLE_EQ(critic_->scoreTrajectory(traj), 0.0);
+  costmap_->setCost(22, 20, 120);
+  EXPECT_DOUBLE_EQ(critic_->scoreTrajectory(traj), 120.0);
+  costmap_->setCost(22, 20, LETHAL_OBSTACLE);
+  EXPECT_EQ(illegalReason(*critic_, traj), "Trajectory Hits Obstacle.");
+}
+
 TEST_F(FootprintTest, RefusesLethalAndUnknownOutlinesAndCentresOffTheMap)
 {
   costmap_->setCost(22, 20, LETHAL_OBSTACLE);
@@ -248,6 +261,11 @@ TEST_F(FootprintTest, RefusesLethalAndUnknownOutlinesAndCentresOffTheMap)
   EXPECT_EQ(illegalReason(*critic_, trajectory({pose(-0.05, 2.0)})), "Trajectory Goes Off Grid.");
   // The centre on the map, a side beyond its edge.
   EXPECT_EQ(illegalReason(*critic_, trajectory({cell(0, 10)})), "Footprint Goes Off Grid.");
+  // Edge by edge: the front edge (row 3), checked first, hits an obstacle before the rear
+  // corners, below the map, are looked at.
+  EXPECT_EQ(illegalReason(*critic_, trajectory({cell(20, 1)})), "Footprint Goes Off Grid.");
+  costmap_->setCost(20, 3, LETHAL_OBSTACLE);
+  EXPECT_EQ(illegalReason(*critic_, trajectory({cell(20, 1)})), "Trajectory Hits Obstacle.");
 }
 
 TEST_F(FootprintTest, PrepareFailsWithoutAFootprint)
@@ -256,115 +274,145 @@ TEST_F(FootprintTest, PrepareFailsWithoutAFootprint)
   EXPECT_FALSE(critic_->prepare(cell(20, 20), twist(0, 0, 0), cell(30, 20), path({cell(30, 20)})));
 }
 
+TEST(OrientedFootprint, TurnsThePointsByTheHeadingAndMovesThemToThePose)
+{
+  geometry_msgs::msg::Point ahead, left;
+  ahead.x = 0.5;
+  left.y = 0.25;
+  const auto oriented = dwb_critics::getOrientedFootprint(pose(1.0, 2.0, M_PI_2), {ahead, left});
+  ASSERT_EQ(oriented.size(), 2u);
+  EXPECT_NEAR(oriented[0].x, 1.0, 1e-12);
+  EXPECT_NEAR(oriented[0].y, 2.5, 1e-12);
+  EXPECT_NEAR(oriented[1].x, 0.75, 1e-12);
+  EXPECT_NEAR(oriented[1].y, 2.0, 1e-12);
+}
+
+// Records the lines and cells the critic asks for; a cell costs 1000 x + y, so that the score
+// names the costliest cell.
+class RecordingFootprintCritic : public dwb_critics::ObstacleFootprintCritic
+{
+public:
+  std::vector<std::vector<int>> lines;
+  std::vector<std::pair<int, int>> points;
+
+protected:
+  double lineCost(int x0, int x1, int y0, int y1) override
+  {
+    lines.push_back({x0, x1, y0, y1});
+    return ObstacleFootprintCritic::lineCost(x0, x1, y0, y1);
+  }
+  double pointCost(int x, int y) override
+  {
+    points.emplace_back(x, y);
+    return 1000.0 * x + y;
+  }
+};
+
+TEST_F(CriticTest, FootprintLineAndPointCostsCanBeReplacedByASubclass)
+{
+  auto critic = make<RecordingFootprintCritic>("Recording");
+  // A two-point outline from cell (10, 12) to cell (15, 13): its edge there and back.
+  geometry_msgs::msg::Point from, to;
+  from.x = 1.05;
+  from.y = 1.25;
+  to.x = 1.55;
+  to.y = 1.35;
+  EXPECT_DOUBLE_EQ(critic->scorePose(cell(12, 12), {from, to}), 15013.0);
+  EXPECT_EQ(
+    critic->lines, (std::vector<std::vector<int>>{{10, 15, 12, 13}, {15, 10, 13, 12}}));
+  const std::vector<std::pair<int, int>> there =
+  {{10, 12}, {11, 12}, {12, 12}, {13, 13}, {14, 13}, {15, 13}};
+  const std::vector<std::pair<int, int>> back =
+  {{15, 13}, {14, 13}, {13, 13}, {12, 12}, {11, 12}, {10, 12}};
+  std::vector<std::pair<int, int>> both = there;
+  both.insert(both.end(), back.begin(), back.end());
+  EXPECT_EQ(critic->points, both);
+}
+
 // --- PathDist / GoalDist (MapGrid) --------------------------------------------------------------
 
-// Plans through the grid along row 20, from (5, 20) to (45, 20), given only by their ends so the
-// critics must fill in the cells between.
-nav_2d_msgs::msg::Path2D rowPlan() {return path({cell(5, 20), cell(45, 20)});}
-
-TEST_F(CriticTest, PathDistIsTheManhattanDistanceToThePlanAroundObstacles)
+// A plan along `row` from column `from` to column `to`, one pose per cell.
+nav_2d_msgs::msg::Path2D rowPlan(unsigned int from = 5, unsigned int to = 45, unsigned int row = 20)
 {
-  // A wall along row 24 from x = 0 to 29: above it, cells left of x = 30 go round its end.
+  nav_2d_msgs::msg::Path2D plan = path({});
+  for (unsigned int x = from; x <= to; ++x) {
+    plan.poses.push_back(cell(x, row));
+  }
+  return plan;
+}
+
+// Gives the tests the goal-distance critic's choice of local goal.
+class GoalDistProbe : public dwb_critics::GoalDistCritic
+{
+public:
+  using GoalDistCritic::getLastPoseOnCostmap;
+};
+
+TEST_F(CriticTest, PathDistSpreadsFromThePlanThroughObstacles)
+{
+  // A wall along row 24 from x = 0 to 29 and a closed box round (40, 40): the distances are
+  // straight Manhattan distances to the plan all the same.
   for (unsigned int x = 0; x < 30; ++x) {
     costmap_->setCost(x, 24, LETHAL_OBSTACLE);
+  }
+  for (unsigned int i = 37; i <= 43; ++i) {
+    for (unsigned int edge : {37u, 43u}) {
+      costmap_->setCost(i, edge, LETHAL_OBSTACLE);
+      costmap_->setCost(edge, i, NO_INFORMATION);
+    }
   }
   auto critic = prepared<dwb_critics::PathDistCritic>("PathDist", rowPlan());
   EXPECT_EQ(node_->get_parameter("FollowPath.PathDist.aggregation_type").as_string(), "last");
   EXPECT_DOUBLE_EQ(critic->getScore(10, 20), 0.0);
-  EXPECT_DOUBLE_EQ(critic->getScore(30, 20), 0.0);
-  EXPECT_DOUBLE_EQ(critic->getScore(10, 23), 3.0);
-  EXPECT_DOUBLE_EQ(critic->getScore(2, 10), 13.0);   // round the plan's start
-  EXPECT_DOUBLE_EQ(critic->getScore(2, 20), 3.0);   // past the plan's start along the row
-  EXPECT_DOUBLE_EQ(critic->getScore(45, 30), 10.0);
-  // (25, 26): up to row 26 at x = 30 takes 6, then 5 cells left.
-  EXPECT_DOUBLE_EQ(critic->getScore(25, 26), 11.0);
-  EXPECT_DOUBLE_EQ(critic->scoreTrajectory(trajectory({cell(10, 21), cell(10, 23)})), 3.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(45, 20), 0.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(10, 24), 4.0);    // on the wall
+  EXPECT_DOUBLE_EQ(critic->getScore(10, 26), 6.0);    // behind it
+  EXPECT_DOUBLE_EQ(critic->getScore(40, 40), 20.0);   // inside the box
+  EXPECT_DOUBLE_EQ(critic->getScore(2, 10), 13.0);    // round the plan's start
+  EXPECT_DOUBLE_EQ(critic->getScore(49, 49), 33.0);
+  EXPECT_DOUBLE_EQ(critic->scoreTrajectory(trajectory({cell(10, 21), cell(10, 26)})), 6.0);
+  EXPECT_DOUBLE_EQ(critic->scoreTrajectory(trajectory({cell(43, 40), cell(40, 40)})), 20.0);
   EXPECT_DOUBLE_EQ(critic->getScale(), 0.05);
 
   std::vector<std::pair<std::string, std::vector<float>>> channels;
   critic->addCriticVisualization(channels);
   ASSERT_EQ(channels.size(), 1u);
   EXPECT_EQ(channels[0].first, "PathDist");
-  EXPECT_FLOAT_EQ(channels[0].second[26 * 50 + 25], 11.0f);
+  ASSERT_EQ(channels[0].second.size(), 2500u);
+  EXPECT_FLOAT_EQ(channels[0].second[26 * 50 + 10], 6.0f);
 }
 
-TEST_F(CriticTest, MapGridValuesDoNotDependOnTheOrderCellsAreAskedFor)
+TEST_F(CriticTest, MapGridRefusesOnlyUnwrittenAndMarkedCellsAndLeavingTheMap)
 {
-  // Walls with gaps and an enclosed pocket, so distances bend and some cells stay unreachable.
-  for (unsigned int x = 0; x < 45; ++x) {
-    costmap_->setCost(x, 30, LETHAL_OBSTACLE);
-    costmap_->setCost(49 - x, 10, INSCRIBED_INFLATED_OBSTACLE);
-  }
-  for (unsigned int y = 40; y < 50; ++y) {
-    costmap_->setCost(10, y, NO_INFORMATION);
-  }
-  for (unsigned int x = 0; x < 10; ++x) {
-    costmap_->setCost(x, 40, LETHAL_OBSTACLE);
-  }
-  auto whole = prepared<dwb_critics::PathDistCritic>("Whole", rowPlan());
-  std::vector<std::pair<std::string, std::vector<float>>> channels;
-  whole->addCriticVisualization(channels);
-  ASSERT_EQ(channels.size(), 1u);
-
-  // Asked far cells first, then near ones, then everything.
-  auto asked = prepared<dwb_critics::PathDistCritic>("Asked", rowPlan());
-  EXPECT_DOUBLE_EQ(asked->getScore(2, 45), 2501.0);   // inside the pocket
-  EXPECT_DOUBLE_EQ(asked->getScore(49, 49), 33.0);
-  EXPECT_DOUBLE_EQ(asked->getScore(10, 21), 1.0);
-  for (unsigned int y = 50; y-- > 0; ) {
-    for (unsigned int x = 0; x < 50; ++x) {
-      ASSERT_FLOAT_EQ(asked->getScore(x, y), channels[0].second[y * 50 + x]) << x << "," << y;
-    }
-  }
-  EXPECT_FLOAT_EQ(channels[0].second[30 * 50 + 20], 2500.0f);   // the wall next to free cells
-  EXPECT_FLOAT_EQ(channels[0].second[45 * 50 + 2], 2501.0f);
-
-  // The next cycle starts over from the new plan.
-  const auto low_plan = path({cell(5, 5), cell(40, 5)});
-  ASSERT_TRUE(asked->prepare(cell(5, 5), twist(0, 0, 0), cell(40, 5), low_plan));
-  EXPECT_DOUBLE_EQ(asked->getScore(20, 5), 0.0);
-  // Round the inscribed wall through its gap at x < 5: 1 left, 15 up, 16 right.
-  EXPECT_DOUBLE_EQ(asked->getScore(20, 20), 32.0);
-
-  // Cycles that ask a few cells and cycles that ask every cell, on a costmap that changes in
-  // between, give what a critic preparing that costmap and plan for the first time gives.
-  for (unsigned int y = 0; y < 30; ++y) {
-    costmap_->setCost(30, y, LETHAL_OBSTACLE);
-  }
-  ASSERT_TRUE(asked->prepare(cell(5, 5), twist(0, 0, 0), cell(40, 5), low_plan));
-  EXPECT_DOUBLE_EQ(asked->getScore(20, 5), 0.0);
-  ASSERT_TRUE(asked->prepare(cell(5, 5), twist(0, 0, 0), cell(40, 5), low_plan));
-  auto fresh = prepared<dwb_critics::PathDistCritic>("Fresh", low_plan, {}, cell(5, 5));
-  for (unsigned int y = 0; y < 50; ++y) {
-    for (unsigned int x = 0; x < 50; ++x) {
-      ASSERT_FLOAT_EQ(asked->getScore(x, y), fresh->getScore(x, y)) << x << "," << y;
-    }
-  }
-  EXPECT_DOUBLE_EQ(asked->getScore(30, 5), 2500.0) << "the new wall";
-}
-
-TEST_F(CriticTest, MapGridRefusesObstaclesUnreachableCellsAndLeavingTheMap)
-{
-  // A closed box around (40, 40): its inside is never reached.
-  for (unsigned int i = 37; i <= 43; ++i) {
-    for (unsigned int edge : {37u, 43u}) {
-      costmap_->setCost(i, edge, LETHAL_OBSTACLE);
-      costmap_->setCost(edge, i, LETHAL_OBSTACLE);
-    }
-  }
-  costmap_->setCost(10, 25, NO_INFORMATION);
-  costmap_->setCost(11, 25, INSCRIBED_INFLATED_OBSTACLE);
-  auto critic = prepared<dwb_critics::PathDistCritic>("PathDist", rowPlan());
+  // The local goal in the corner: the spread stops 50 cells (the map's side) from it, so the far
+  // half of the map gets no distance and stays unreachable.
+  costmap_->setCost(5, 5, LETHAL_OBSTACLE);
+  auto critic = prepared<dwb_critics::GoalDistCritic>("GoalDist", path({cell(1, 0), cell(0, 0)}));
+  EXPECT_DOUBLE_EQ(critic->getScore(25, 25), 50.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(26, 25), 2501.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(49, 49), 2501.0);
   EXPECT_EQ(
-    illegalReason(*critic, trajectory({cell(40, 40), cell(10, 21)})),
+    illegalReason(*critic, trajectory({cell(10, 10), cell(26, 25), cell(10, 10)})),
     "Trajectory Hits Unreachable Area.");
-  for (auto obstacle : {cell(43, 40), cell(10, 25), cell(11, 25)}) {
-    EXPECT_EQ(
-      illegalReason(*critic, trajectory({obstacle, cell(10, 21)})), "Trajectory Hits Obstacle.");
-  }
   EXPECT_EQ(
     illegalReason(*critic, trajectory({cell(10, 21), pose(2.0, -0.2)})),
     "Trajectory Goes Off Grid.");
+
+  // A lethal cell is only a distance, until the cell is marked as an obstacle; the next cycle
+  // fills the grid afresh.
+  EXPECT_DOUBLE_EQ(critic->scoreTrajectory(trajectory({cell(5, 5)})), 10.0);
+  critic->setAsObstacle(costmap_->getIndex(5, 5));
+  EXPECT_DOUBLE_EQ(critic->getScore(5, 5), 2500.0);
+  EXPECT_EQ(illegalReason(*critic, trajectory({cell(5, 5)})), "Trajectory Hits Obstacle.");
+  ASSERT_TRUE(critic->prepare(cell(5, 5), twist(0, 0, 0), cell(0, 0), path({cell(0, 0)})));
+  EXPECT_EQ(illegalReason(*critic, trajectory({cell(5, 5)})), "legal");
+
+  // A plan off the map seeds nothing: every cell is unreachable.
+  auto away = make<dwb_critics::PathDistCritic>("Away");
+  const auto off_map = path({pose(-1.0, 1.0), pose(-2.0, 1.0)});
+  EXPECT_FALSE(away->prepare(cell(5, 5), twist(0, 0, 0), off_map.poses.back(), off_map));
+  EXPECT_EQ(
+    illegalReason(*away, trajectory({cell(5, 5)})), "Trajectory Hits Unreachable Area.");
 }
 
 TEST_F(CriticTest, MapGridAggregatesLastSumOrProduct)
@@ -378,44 +426,122 @@ TEST_F(CriticTest, MapGridAggregatesLastSumOrProduct)
       name, rowPlan(), {rclcpp::Parameter("FollowPath." + name + ".aggregation_type", type)});
     EXPECT_DOUBLE_EQ(critic->scoreTrajectory(traj), score) << type;
   }
-  // A product that meets the plan stays zero.
+  // A product that meets the plan stays zero; a product of no poses is 1.
   auto product = prepared<dwb_critics::PathDistCritic>(
     "Product", rowPlan(), {rclcpp::Parameter("FollowPath.Product.aggregation_type", "product")});
   EXPECT_DOUBLE_EQ(
     product->scoreTrajectory(trajectory({cell(10, 20), cell(10, 23)})), 0.0);
+  EXPECT_DOUBLE_EQ(product->scoreTrajectory(trajectory({})), 1.0);
+  auto last = prepared<dwb_critics::PathDistCritic>("Last", rowPlan());
+  EXPECT_DOUBLE_EQ(last->scoreTrajectory(trajectory({})), 0.0);
 }
 
-TEST_F(CriticTest, PathDistSeedsOnlyTheFirstStretchOfThePlanOnTheMap)
+TEST_F(CriticTest, MapGridIsRefilledEveryCycleOverTheCostmapAsItIsThen)
+{
+  auto critic = prepared<dwb_critics::PathDistCritic>("PathDist", rowPlan());
+  EXPECT_DOUBLE_EQ(critic->getScore(20, 5), 15.0);
+  ASSERT_TRUE(critic->prepare(cell(5, 5), twist(0, 0, 0), cell(40, 5), rowPlan(5, 40, 5)));
+  EXPECT_DOUBLE_EQ(critic->getScore(20, 5), 0.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(20, 20), 15.0);
+
+  // A larger costmap: the grid, its limit and its special scores follow its size.
+  costmap_->resizeMap(80, 30, 0.1, 0.0, 0.0);
+  ASSERT_TRUE(critic->prepare(cell(5, 5), twist(0, 0, 0), cell(70, 5), rowPlan(5, 70, 5)));
+  EXPECT_DOUBLE_EQ(critic->getScore(79, 29), 33.0);
+  std::vector<std::pair<std::string, std::vector<float>>> channels;
+  critic->addCriticVisualization(channels);
+  ASSERT_EQ(channels.size(), 1u);
+  EXPECT_EQ(channels[0].second.size(), 2400u);
+  critic->setAsObstacle(costmap_->getIndex(79, 29));
+  EXPECT_DOUBLE_EQ(critic->getScore(79, 29), 2400.0);
+  EXPECT_EQ(illegalReason(*critic, trajectory({cell(79, 29)})), "Trajectory Hits Obstacle.");
+}
+
+TEST_F(CriticTest, PathDistSeedsThePlanUntilItLeavesTheKnownMap)
 {
   costmap_->setCost(20, 20, LETHAL_OBSTACLE);
   // In along row 20, out of the map below, back in along row 40: that last stretch is ignored.
-  auto plan = path({cell(5, 20), cell(30, 20), pose(3.05, -1.0), pose(-1.0, -1.0),
-      cell(5, 40), cell(30, 40)});
+  auto plan = rowPlan(5, 30, 20);
+  plan.poses.push_back(pose(3.05, -1.0));
+  plan.poses.push_back(pose(-1.0, -1.0));
+  const auto back_in = rowPlan(5, 30, 40);
+  plan.poses.insert(plan.poses.end(), back_in.poses.begin(), back_in.poses.end());
   auto critic = prepared<dwb_critics::PathDistCritic>("PathDist", plan);
   EXPECT_DOUBLE_EQ(critic->getScore(25, 20), 0.0);
-  EXPECT_DOUBLE_EQ(critic->getScore(30, 5), 0.0);     // the descent to the map's edge
-  EXPECT_DOUBLE_EQ(critic->getScore(20, 20), 50.0 * 50.0);   // an obstacle on the plan
-  EXPECT_DOUBLE_EQ(critic->getScore(20, 40), 21.0);   // round the unseeded obstacle
+  EXPECT_DOUBLE_EQ(critic->getScore(20, 20), 0.0);    // an obstacle on the plan is a seed too
+  EXPECT_DOUBLE_EQ(critic->getScore(20, 40), 20.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(5, 40), 20.0);
 
-  auto away = make<dwb_critics::PathDistCritic>("Away");
-  auto off_map = path({pose(-1.0, 1.0), pose(-2.0, 1.0)});
-  EXPECT_FALSE(away->prepare(cell(5, 5), twist(0, 0, 0), off_map.poses.back(), off_map));
+  // An unknown cell on the plan ends it just the same.
+  costmap_->setCost(20, 30, NO_INFORMATION);
+  ASSERT_TRUE(critic->prepare(cell(5, 30), twist(0, 0, 0), cell(40, 30), rowPlan(5, 40, 30)));
+  EXPECT_DOUBLE_EQ(critic->getScore(19, 30), 0.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(20, 30), 1.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(30, 30), 11.0);
+}
+
+TEST_F(CriticTest, MapGridCriticsSeedThePlanAtTheCostmapsResolution)
+{
+  // Two poses 4 m apart: the plan is densified before it is seeded, exactly as
+  // nav_2d_utils::adjustPlanResolution does it.
+  const auto plan = path({cell(5, 10), cell(45, 10)});
+  auto critic = prepared<dwb_critics::PathDistCritic>("PathDist", plan);
+  std::set<unsigned int> seeds;
+  for (const auto & plan_pose : nav_2d_utils::adjustPlanResolution(plan, 0.1).poses) {
+    unsigned int x, y;
+    ASSERT_TRUE(costmap_->worldToMap(plan_pose.x, plan_pose.y, x, y));
+    seeds.insert(costmap_->getIndex(x, y));
+  }
+  EXPECT_GT(seeds.size(), 30u);
+  std::vector<std::pair<std::string, std::vector<float>>> channels;
+  critic->addCriticVisualization(channels);
+  ASSERT_EQ(channels.size(), 1u);
+  for (unsigned int index = 0; index < 2500; ++index) {
+    EXPECT_EQ(channels[0].second[index] == 0.0f, seeds.count(index) == 1) << index;
+  }
+
+  // The local goal is the last densified point on the map: near the right edge, not the first
+  // pose, which is the last of the plan's own poses on the map.
+  auto goal_dist = make<GoalDistProbe>("GoalDist");
+  unsigned int x = 0, y = 0;
+  ASSERT_TRUE(goal_dist->getLastPoseOnCostmap(path({cell(10, 20), pose(7.05, 2.05)}), x, y));
+  EXPECT_GE(x, 47u);
+  EXPECT_EQ(y, 20u);
 }
 
 TEST_F(CriticTest, GoalDistMeasuresFromTheLastPlanPointOnTheMap)
 {
-  // The plan leaves the map at its right edge, on row 20.
-  auto plan = path({cell(10, 20), pose(7.05, 2.05)});
-  auto critic = prepared<dwb_critics::GoalDistCritic>("GoalDist", plan);
-  EXPECT_DOUBLE_EQ(critic->getScore(49, 20), 0.0);
-  EXPECT_DOUBLE_EQ(critic->getScore(10, 20), 39.0);
-  EXPECT_DOUBLE_EQ(critic->getScore(45, 25), 9.0);
-  EXPECT_DOUBLE_EQ(
-    critic->scoreTrajectory(trajectory({cell(10, 20), cell(40, 20)}, twist(0.3, 0, 0))), 9.0);
+  auto critic = make<GoalDistProbe>("GoalDist");
+  unsigned int x = 0, y = 0;
+  ASSERT_TRUE(critic->getLastPoseOnCostmap(rowPlan(10, 40, 20), x, y));
+  EXPECT_EQ(x, 40u);
+  EXPECT_EQ(y, 20u);
+  // Entering from off the map counts from the first point on it; leaving ends the plan, even
+  // where it comes back.
+  auto plan = path({pose(-0.35, 2.05), pose(-0.25, 2.05), pose(-0.15, 2.05)});
+  const auto on_map = rowPlan(0, 49, 20);
+  plan.poses.insert(plan.poses.end(), on_map.poses.begin(), on_map.poses.end());
+  plan.poses.push_back(pose(5.05, 2.05));
+  plan.poses.push_back(pose(5.15, 2.05));
+  plan.poses.push_back(cell(40, 20));
+  ASSERT_TRUE(critic->getLastPoseOnCostmap(plan, x, y));
+  EXPECT_EQ(x, 49u);
+  EXPECT_EQ(y, 20u);
+  // An unknown cell ends it too.
+  costmap_->setCost(30, 20, NO_INFORMATION);
+  ASSERT_TRUE(critic->getLastPoseOnCostmap(rowPlan(10, 40, 20), x, y));
+  EXPECT_EQ(x, 29u);
+  EXPECT_FALSE(critic->getLastPoseOnCostmap(path({pose(6.0, 1.0), pose(7.0, 1.0)}), x, y));
 
-  auto away = make<dwb_critics::GoalDistCritic>("Away");
+  costmap_->setCost(30, 20, 0);
+  ASSERT_TRUE(critic->prepare(cell(10, 20), twist(0, 0, 0), cell(40, 20), rowPlan(10, 40, 20)));
+  EXPECT_DOUBLE_EQ(critic->getScore(40, 20), 0.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(10, 20), 30.0);
+  EXPECT_DOUBLE_EQ(critic->getScore(45, 25), 10.0);
+  EXPECT_DOUBLE_EQ(
+    critic->scoreTrajectory(trajectory({cell(10, 20), cell(38, 21)}, twist(0.3, 0, 0))), 3.0);
   auto off_map = path({pose(6.0, 1.0), pose(7.0, 1.0)});
-  EXPECT_FALSE(away->prepare(cell(5, 5), twist(0, 0, 0), off_map.poses.back(), off_map));
+  EXPECT_FALSE(critic->prepare(cell(5, 5), twist(0, 0, 0), off_map.poses.back(), off_map));
 }
 
 // --- PathAlign / GoalAlign ----------------------------------------------------------------------
@@ -428,27 +554,32 @@ TEST_F(CriticTest, PathAlignScoresThePointAheadWithoutRefusingIt)
   // On the plan facing along it scores 0; facing across, the nose is 3 cells off.
   EXPECT_DOUBLE_EQ(critic->scoreTrajectory(trajectory({cell(10, 20)})), 0.0);
   EXPECT_DOUBLE_EQ(critic->scoreTrajectory(trajectory({cell(10, 20, M_PI_2)})), 3.0);
-  // A nose over an obstacle is only a bad score, and only the last pose counts.
-  costmap_->setCost(10, 23, LETHAL_OBSTACLE);
-  critic->prepare(cell(5, 20), twist(0, 0, 0), cell(45, 20), rowPlan());
+  // Only the last pose is looked at: poses before it may even lie off the map.
   EXPECT_DOUBLE_EQ(
-    critic->scoreTrajectory(trajectory({cell(30, 40), cell(10, 20, M_PI_2)})), 2500.0);
+    critic->scoreTrajectory(trajectory({pose(-1.0, -1.0), cell(10, 20, M_PI_2)})), 3.0);
+  // Nor is anything refused: a nose off the map aside, every cell has a distance.
+  costmap_->setCost(10, 23, LETHAL_OBSTACLE);
+  ASSERT_TRUE(critic->prepare(cell(5, 20), twist(0, 0, 0), cell(45, 20), rowPlan()));
+  EXPECT_DOUBLE_EQ(critic->scoreTrajectory(trajectory({cell(10, 20, M_PI_2)})), 3.0);
+  critic->setAsObstacle(costmap_->getIndex(10, 23));
+  EXPECT_DOUBLE_EQ(critic->scoreTrajectory(trajectory({cell(10, 20, M_PI_2)})), 2500.0);
 }
 
-TEST_F(CriticTest, AlignCriticsSwitchOffNearTheGoal)
+TEST_F(CriticTest, AlignCriticsKeepScoringRightUpToTheGoal)
 {
-  auto plan = rowPlan();
-  auto path_align = make<dwb_critics::PathAlignCritic>(
-    "PathAlign", {rclcpp::Parameter("FollowPath.PathAlign.forward_point_distance", 0.25)});
+  // One cell short of the goal, well within forward_point_distance of it.
+  const auto plan = rowPlan();
+  auto path_align = make<dwb_critics::PathAlignCritic>("PathAlign");
   auto goal_align = make<dwb_critics::GoalAlignCritic>("GoalAlign");
-  ASSERT_TRUE(path_align->prepare(cell(43, 20), twist(0, 0, 0), plan.poses.back(), plan));
-  ASSERT_TRUE(goal_align->prepare(cell(43, 20), twist(0, 0, 0), plan.poses.back(), plan));
-  EXPECT_DOUBLE_EQ(path_align->getScale(), 0.0);
-  EXPECT_DOUBLE_EQ(goal_align->getScale(), 0.0);
-  ASSERT_TRUE(path_align->prepare(cell(42, 20), twist(0, 0, 0), plan.poses.back(), plan));
-  ASSERT_TRUE(goal_align->prepare(cell(41, 20), twist(0, 0, 0), plan.poses.back(), plan));
+  ASSERT_TRUE(path_align->prepare(cell(44, 20), twist(0, 0, 0), plan.poses.back(), plan));
+  ASSERT_TRUE(goal_align->prepare(cell(44, 20), twist(0, 0, 0), plan.poses.back(), plan));
   EXPECT_DOUBLE_EQ(path_align->getScale(), 0.05);
   EXPECT_DOUBLE_EQ(goal_align->getScale(), 0.05);
+  EXPECT_DOUBLE_EQ(path_align->scoreTrajectory(trajectory({cell(44, 20, M_PI_2)})), 3.0);
+  // GoalAlign's target lies 0.325 m beyond the goal, on (48, 20): a nose 0.325 m ahead of
+  // (44, 20) is on (47, 20) facing the goal and on (44, 23) facing left.
+  EXPECT_DOUBLE_EQ(goal_align->scoreTrajectory(trajectory({cell(44, 20)})), 1.0);
+  EXPECT_DOUBLE_EQ(goal_align->scoreTrajectory(trajectory({cell(44, 20, M_PI_2)})), 7.0);
 }
 
 TEST_F(CriticTest, GoalAlignDrawsTheNoseOfARobotFacingTheGoalToIt)
@@ -456,6 +587,7 @@ TEST_F(CriticTest, GoalAlignDrawsTheNoseOfARobotFacingTheGoalToIt)
   // The robot comes from below-left of the goal (40, 20); the target lies beyond, away from it.
   auto plan = path({cell(20, 10), cell(40, 20)});
   auto critic = prepared<dwb_critics::GoalAlignCritic>("GoalAlign", plan, {}, cell(20, 10));
+  EXPECT_DOUBLE_EQ(parameter("FollowPath.GoalAlign.forward_point_distance"), 0.325);
   const double heading = std::atan2(1.0, 2.0);
   // The target is cell (43, 21); the nose 0.325 m ahead of the goal cell's centre lands on it
   // when facing on, on (39, 23) when turned a quarter left and on (37, 19) when facing back.
@@ -624,6 +756,19 @@ TEST_F(OscillationTest, AResetTimeClearsTheMemoryWithoutMoving)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   cycle(*critic, pose(1.0, 1.0), twist(-0.2, 0, 0));
+  EXPECT_EQ(judge(*critic, twist(0.2, 0, 0)), "legal");
+}
+
+TEST_F(OscillationTest, TurningAcrossTheWrapCountsTheShortWayRound)
+{
+  auto critic = make<dwb_critics::OscillationCritic>("Oscillation");
+  cycle(*critic, pose(1.0, 1.0, 3.1), twist(0.2, 0, 0));
+  cycle(*critic, pose(1.0, 1.0, 3.1), twist(-0.2, 0, 0));
+  // From 3.1 to -3.1 is a turn of 0.08 rad, below the reset angle.
+  cycle(*critic, pose(1.0, 1.0, -3.1), twist(-0.2, 0, 0));
+  EXPECT_EQ(judge(*critic, twist(0.2, 0, 0)), "Trajectory is oscillating.");
+  // To -2.9 it is 0.28 rad.
+  cycle(*critic, pose(1.0, 1.0, -2.9), twist(-0.2, 0, 0));
   EXPECT_EQ(judge(*critic, twist(0.2, 0, 0)), "legal");
 }
 

@@ -16,11 +16,8 @@ namespace dwb_critics
 class BaseObstacleCritic : public dwb_core::TrajectoryCritic
 {
 public:
+  // Takes the costmap once: the critic keeps reading that grid.
   void onInit() override;
-  bool prepare(
-    const geometry_msgs::msg::Pose2D & pose, const nav_2d_msgs::msg::Twist2D & vel,
-    const geometry_msgs::msg::Pose2D & goal,
-    const nav_2d_msgs::msg::Path2D & global_plan) override;
   double scoreTrajectory(const dwb_msgs::msg::Trajectory2D & traj) override;
   void addCriticVisualization(
     std::vector<std::pair<std::string, std::vector<float>>> & cost_channels) override;

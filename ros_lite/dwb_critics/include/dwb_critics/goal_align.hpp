@@ -6,9 +6,9 @@
 namespace dwb_critics
 {
 
-// Turns the robot's nose towards the local goal: scores the point forward_point_distance ahead
-// of each pose on a goal-distance grid whose target lies that far beyond the goal, so that the
-// nose scores best when the robot reaches the goal facing it. Off near the goal.
+// Draws the robot's nose to the goal: scores the point forward_point_distance ahead of each pose
+// on a goal-distance grid whose target lies that far beyond the goal, seen from the robot. It
+// scores all the way to the goal and refuses nothing.
 class GoalAlignCritic : public GoalDistCritic
 {
 public:
@@ -17,11 +17,9 @@ public:
     const geometry_msgs::msg::Pose2D & pose, const nav_2d_msgs::msg::Twist2D & vel,
     const geometry_msgs::msg::Pose2D & goal,
     const nav_2d_msgs::msg::Path2D & global_plan) override;
-  double getScale() const override;
   double scorePose(const geometry_msgs::msg::Pose2D & pose) override;
 
 protected:
-  bool zero_scale_{false};
   double forward_point_distance_{0.325};
 };
 

@@ -6,7 +6,8 @@
 namespace dwb_critics
 {
 
-// Distance to the local goal: the last point of the plan that lies on the costmap.
+// Distance to the local goal: the last point of the plan (densified to the costmap's
+// resolution) on a known cell of the costmap before the plan first leaves it.
 class GoalDistCritic : public MapGridCritic
 {
 public:
@@ -16,11 +17,9 @@ public:
     const nav_2d_msgs::msg::Path2D & global_plan) override;
 
 protected:
-  // The world position of that point; false (with an error log) when no point is on the map.
+  // The cell of that point; false (with an error log) when no point of the plan is on it.
   bool getLastPoseOnCostmap(
-    const nav_2d_msgs::msg::Path2D & global_plan, double & x, double & y);
-  // Seeds the one cell under (x, y) and fills the grid from it.
-  bool prepareFrom(double x, double y);
+    const nav_2d_msgs::msg::Path2D & global_plan, unsigned int & x, unsigned int & y);
 };
 
 }  // namespace dwb_critics

@@ -6,7 +6,8 @@
 namespace dwb_critics
 {
 
-// Distance from the plan: seeds every free cell the plan crosses on the costmap.
+// Distance from the plan: every point of the plan (densified to the costmap's resolution) that
+// lies on a known cell of the costmap is a seed, up to where the plan first leaves it.
 class PathDistCritic : public MapGridCritic
 {
 public:
