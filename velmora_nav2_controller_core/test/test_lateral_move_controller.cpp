@@ -200,10 +200,10 @@ TEST_F(LateralMoveControllerTest, LowSpeedRuleSettlesThePositionButNotTheHeading
 TEST_F(LateralMoveControllerTest, CollisionLookAheadRefusesMovesIntoTheWall)
 {
   // 2 m/s, so that 0.1 s and 0.5 s of travel differ by 0.8 m. The round robot (0.11 m) collides
-  // once it reaches x 2.9, the wall's inscribed cells.
+  // once it reaches the wall at x 3.0; the inflated cells before it are no obstacle.
   const auto controller =
     makeLateral({rclcpp::Parameter("x_kp", 2.0), rclcpp::Parameter("max_vel", 2.0)});
-  placeRobot(2.65, 3.0, 0.0);
+  placeRobot(2.75, 3.0, 0.0);
   ASSERT_TRUE(controller->setPlan(goal(pose(2.0, 3.0, 0.0), pose(4.5, 3.0, 0.0))));
   EXPECT_FALSE(controller->computeAndPublishVelocity());
   EXPECT_EQ(link_->count(CallKind::velocity) + link_->count(CallKind::zero_velocity), 0u);

@@ -166,7 +166,7 @@ TEST_F(PidControllerTest, StraightOnlyRefusesReverseAndTightTurns)
   EXPECT_TRUE(straight->isCollisionFree());
 
   // Into the wall ahead.
-  straight->setRobotPose(pose(2.6, 1.0, 0.0));
+  straight->setRobotPose(pose(2.7, 1.0, 0.0));
   straight->setCommand(twist(0.5, 0.0, 0.0));
   EXPECT_FALSE(straight->isCollisionFree());
   EXPECT_EQ(log.linesContaining("!!!!! PidControllerStraightOnly not CollisionFree").size(), 1u);

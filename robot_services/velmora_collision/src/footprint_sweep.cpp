@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "nav2_costmap_2d/cost_values.hpp"
-
 namespace Collision
 {
 
@@ -12,13 +10,9 @@ namespace
 {
 // Below this turn the path is taken as straight; the arc formula would divide by ~0.
 constexpr double kStraightTurn = 1e-6;
-
-bool isCollisionCost(unsigned char cost)
-{
-  return cost == nav2_costmap_2d::LETHAL_OBSTACLE ||
-         cost == nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE ||
-         cost == nav2_costmap_2d::NO_INFORMATION;
-}
+// What the pose arithmetic may round a depth by: far below a cell, so that a footprint moving
+// parallel to an obstacle it is in is not taken as moving into it.
+constexpr double kDepthRounding = 1e-9;
 
 bool isFinite(const Pose2 & pose)
 {
@@ -29,10 +23,28 @@ bool isFinite(const Velocity2 & velocity)
 {
   return std::isfinite(velocity.vx) && std::isfinite(velocity.vy) && std::isfinite(velocity.wz);
 }
+
+bool isUsable(const std::vector<geometry_msgs::msg::Point> & footprint)
+{
+  return !footprint.empty() && std::all_of(
+    footprint.begin(), footprint.end(), [](const geometry_msgs::msg::Point & point) {
+      return std::isfinite(point.x) && std::isfinite(point.y);
+    });
+}
+
+// The farthest any footprint point lies from the robot's centre.
+double reachOf(const std::vector<geometry_msgs::msg::Point> & footprint)
+{
+  double reach = 0.0;
+  for (const auto & point : footprint) {
+    reach = std::max(reach, std::hypot(point.x, point.y));
+  }
+  return reach;
+}
 }  // namespace
 
 FootprintSweep::FootprintSweep(nav2_costmap_2d::Costmap2D & costmap)
-: costmap_(costmap)
+: costmap_(costmap), cells_(costmap), depth_(costmap)
 {
 }
 
@@ -53,37 +65,20 @@ Pose2 FootprintSweep::poseAt(const Pose2 & start, const Velocity2 & velocity, do
     start.y + (-velocity.vx * (c1 - c0) + velocity.vy * (s1 - s0)) / velocity.wz, yaw};
 }
 
-bool FootprintSweep::isPoseFree(
-  const Pose2 & pose, const std::vector<geometry_msgs::msg::Point> & footprint)
+bool FootprintSweep::place(
+  const Pose2 & pose, const std::vector<geometry_msgs::msg::Point> & footprint,
+  FootprintCells::Extent extent)
 {
-  return isPlacedFree(pose, footprint, true);
+  outline_.place(pose, footprint);
+  return cells_.cover(outline_, extent);
 }
 
 bool FootprintSweep::isPlacedFree(
-  const Pose2 & pose, const std::vector<geometry_msgs::msg::Point> & footprint, bool whole_area)
+  const Pose2 & pose, const std::vector<geometry_msgs::msg::Point> & footprint,
+  FootprintCells::Extent extent, double allowed_depth)
 {
-  const double c = std::cos(pose.yaw);
-  const double s = std::sin(pose.yaw);
-  vertices_.clear();
-  for (const auto & point : footprint) {
-    nav2_costmap_2d::MapLocation cell;
-    if (!costmap_.worldToMap(
-        pose.x + point.x * c - point.y * s, pose.y + point.x * s + point.y * c, cell.x, cell.y))
-    {
-      return false;
-    }
-    vertices_.push_back(cell);
-  }
-  cells_.clear();
-  if (whole_area && vertices_.size() >= 3) {
-    costmap_.convexFillCells(vertices_, cells_);
-  } else {
-    costmap_.polygonOutlineCells(vertices_, cells_);
-  }
-  return std::none_of(
-    cells_.begin(), cells_.end(), [this](const nav2_costmap_2d::MapLocation & cell) {
-      return isCollisionCost(costmap_.getCost(cell.x, cell.y));
-    });
+  return place(pose, footprint, extent) &&
+         !depth_.anyDeeperThan(cells_.cells(), outline_, allowed_depth + kDepthRounding);
 }
 
 bool FootprintSweep::isFree(
@@ -91,36 +86,51 @@ bool FootprintSweep::isFree(
   const std::vector<geometry_msgs::msg::Point> & footprint)
 {
   if (!isFinite(start) || !isFinite(velocity) || !std::isfinite(dt) || dt < 0.0 ||
-    footprint.empty())
+    !isUsable(footprint))
   {
     return false;
   }
-  double radius = 0.0;
-  for (const auto & point : footprint) {
-    if (!std::isfinite(point.x) || !std::isfinite(point.y)) {
-      return false;
-    }
-    radius = std::max(radius, std::hypot(point.x, point.y));
-  }
   // Farthest any footprint point travels: translation plus the turn at the outermost vertex.
   const double travel =
-    (std::hypot(velocity.vx, velocity.vy) + std::abs(velocity.wz) * radius) * dt;
+    (std::hypot(velocity.vx, velocity.vy) + std::abs(velocity.wz) * reachOf(footprint)) * dt;
   const double samples = std::ceil(travel / (costmap_.getResolution() / 2.0));
   if (!(samples <= kMaxSamples)) {
     return false;
   }
-  // The whole area at the start; after that its outline, moved at most half a cell a sample,
-  // is what an obstacle would have to cross to get inside.
-  if (!isPoseFree(start, footprint)) {
+  if (!place(start, footprint, FootprintCells::Extent::area)) {
     return false;
   }
+  const double start_depth = depth_.deepest(cells_.cells(), outline_);
+  const auto extent = std::isinf(start_depth) ?
+    FootprintCells::Extent::outline : FootprintCells::Extent::area;
   const unsigned int steps = static_cast<unsigned int>(samples);
   for (unsigned int k = 1; k <= steps; ++k) {
-    if (!isPlacedFree(poseAt(start, velocity, dt * k / steps), footprint, false)) {
+    if (!isPlacedFree(poseAt(start, velocity, dt * k / steps), footprint, extent, start_depth)) {
       return false;
     }
   }
   return true;
+}
+
+std::size_t FootprintSweep::firstBlocked(
+  const Pose2 & start, const std::vector<Pose2> & poses,
+  const std::vector<geometry_msgs::msg::Point> & footprint)
+{
+  if (!isFinite(start) || !isUsable(footprint) ||
+    !place(start, footprint, FootprintCells::Extent::area))
+  {
+    return 0;
+  }
+  const double start_depth = depth_.deepest(cells_.cells(), outline_);
+  for (std::size_t i = 0; i < poses.size(); ++i) {
+    // The poses need not be near each other, so each is looked up whole.
+    if (!isFinite(poses[i]) ||
+      !isPlacedFree(poses[i], footprint, FootprintCells::Extent::area, start_depth))
+    {
+      return i;
+    }
+  }
+  return poses.size();
 }
 
 }  // namespace Collision

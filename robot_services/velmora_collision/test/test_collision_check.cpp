@@ -53,7 +53,7 @@ std::vector<geometry_msgs::msg::Point> rectangle(double half_length, double half
 
 // The default warehouse with a 0.5 m x 0.4 m robot (padded to 0.52 x 0.42, inscribed radius
 // 0.21 m). Aisle 1 runs between the shelf rows ending at y 3.4 and starting at y 5.4; inscribed
-// cells reach down to y 5.2 under the upper row.
+// cells reach down to y 5.2 under the upper row. Only the shelves are obstacles.
 class CollisionCheckTest : public ::testing::Test
 {
 protected:
@@ -87,10 +87,11 @@ TEST_F(CollisionCheckTest, DrivingIntoAShelfWithinDtCollidesStoppingShortDoesNot
 
 TEST_F(CollisionCheckTest, TurningNextToAShelfSweepsTheFront)
 {
-  // Heading +x the robot's side stays 0.04 m clear of the inscribed cells; turned to +y its
-  // front reaches into them.
-  const auto beside_shelf = pose(6.5, 4.95, 0.0);
+  // Heading +x the robot's side lies in the inscribed cells, 0.04 m short of the shelf; turned to
+  // +y its front reaches into the shelf.
+  const auto beside_shelf = pose(6.5, 5.15, 0.0);
   EXPECT_TRUE(check_.isCollisionFreeDt(beside_shelf, twist(0.0, 0.0, 0.0), 0.5));
+  EXPECT_TRUE(check_.isCollisionFreeDt(beside_shelf, twist(0.5, 0.0, 0.0), 1.0));
   EXPECT_FALSE(check_.isCollisionFreeDt(beside_shelf, twist(0.0, 0.0, M_PI / 2), 1.0));
   EXPECT_TRUE(check_.isCollisionFreeDt(pose(6.5, 4.4, 0.0), twist(0.0, 0.0, M_PI), 1.0));
 }
@@ -110,8 +111,19 @@ TEST_F(CollisionCheckTest, GivenFootprintReplacesTheRobots)
   const auto cmd = twist(0.4, 0.0, 0.0);
   ASSERT_TRUE(check_.isCollisionFreeDt(facing_shelf, cmd, 0.5));
   EXPECT_TRUE(check_.isCollisionFreeDt(facing_shelf, cmd, 0.5, rectangle(0.25, 0.2)));
-  EXPECT_FALSE(check_.isCollisionFreeDt(facing_shelf, cmd, 0.5, rectangle(0.7, 0.3)));
+  EXPECT_TRUE(check_.isCollisionFreeDt(facing_shelf, cmd, 0.5, rectangle(0.7, 0.3)))
+    << "its front at y 5.3, in the inflation only";
+  EXPECT_FALSE(check_.isCollisionFreeDt(facing_shelf, cmd, 0.5, rectangle(0.85, 0.3)));
   EXPECT_FALSE(check_.isCollisionFreeDt(facing_shelf, cmd, 0.5, {}));
+}
+
+TEST_F(CollisionCheckTest, ARobotFoundInsideAShelfMayBackOutButNotDriveOn)
+{
+  // After a pose jump the front is at y 5.46, in the shelf row.
+  const auto in_the_shelf = pose(6.5, 5.2, M_PI / 2);
+  EXPECT_TRUE(check_.isCollisionFreeDt(in_the_shelf, twist(0.0, 0.0, 0.0), 0.5));
+  EXPECT_TRUE(check_.isCollisionFreeDt(in_the_shelf, twist(-0.3, 0.0, 0.0), 0.5));
+  EXPECT_FALSE(check_.isCollisionFreeDt(in_the_shelf, twist(0.3, 0.0, 0.0), 0.5));
 }
 
 TEST_F(CollisionCheckTest, InvalidInputIsNotFree)

@@ -227,7 +227,7 @@ geometry_msgs::msg::TwistStamped TebLocalPlannerROS::computeVelocityCommands(
     throw nav2_core::PlannerException("TebPlanning: the costmap holds no map");
   }
   std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
-  checkPathAhead(projection.along, *costmap);
+  checkPathAhead(projection.along, {x, y, yaw}, *costmap);
 
   // The pull: towards the look-ahead point in the robot frame, as fast as the limits allow and
   // slow enough to stop at the end; turning towards the path's heading there.
@@ -402,22 +402,28 @@ TebLocalPlannerROS::PlanPoint TebLocalPlannerROS::pointAt(double along) const
   return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), b.yaw, along};
 }
 
-void TebLocalPlannerROS::checkPathAhead(double along, nav2_costmap_2d::Costmap2D & costmap) const
+void TebLocalPlannerROS::checkPathAhead(
+  double along, const Collision::Pose2 & robot, nav2_costmap_2d::Costmap2D & costmap) const
 {
   const double until = along + currentLimits().blocked_check_distance;
   const double step = std::max(costmap.getResolution(), 0.01);
-  Collision::FootprintSweep sweep(costmap);
-  const auto footprint = costmap_ros_->getRobotFootprint();
+  std::vector<PlanPoint> ahead;
+  std::vector<Collision::Pose2> poses;
   for (double s = along; ; s += step) {
     const PlanPoint point = pointAt(std::min(s, until));
-    if (!sweep.isPoseFree({point.x, point.y, point.yaw}, footprint)) {
-      throw nav2_core::PlannerException(
-              "TebPlanning: the path is blocked by an obstacle " + metres(point.along - along) +
-              " m ahead, at (" + metres(point.x) + ", " + metres(point.y) + ")");
-    }
+    ahead.push_back(point);
+    poses.push_back({point.x, point.y, point.yaw});
     if (s >= until || point.along >= plan_.back().along) {
-      return;
+      break;
     }
+  }
+  Collision::FootprintSweep sweep(costmap);
+  const std::size_t blocked = sweep.firstBlocked(robot, poses, costmap_ros_->getRobotFootprint());
+  if (blocked < ahead.size()) {
+    const PlanPoint & point = ahead[blocked];
+    throw nav2_core::PlannerException(
+            "TebPlanning: the path is blocked by an obstacle " + metres(point.along - along) +
+            " m ahead, at (" + metres(point.x) + ", " + metres(point.y) + ")");
   }
 }
 

@@ -1,6 +1,6 @@
 // The TEB local planner on the built-in warehouse world: its parameters and their run-time
-// changes, the failures it reports, the dynamic window of its commands, the speed cap, and
-// closed-loop runs of a holonomic base along an aisle.
+// changes, the failures it reports, the dynamic window of its commands, the speed cap,
+// closed-loop runs of a holonomic base along an aisle, and what it counts as an obstacle.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "nav2_core/exceptions.hpp"
+#include "nav2_costmap_2d/cost_values.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "teb_local_planner/teb_local_planner_ros.hpp"
@@ -210,15 +211,16 @@ TEST_F(TebLocalPlannerTest, CommandsStayInTheDynamicWindowAndStopAtTheGoal)
   EXPECT_EQ(command.twist, Twist());
 }
 
-// Runs a holonomic base on the planner's commands until it is at the goal; the cycles used.
-// `fastest` is the largest speed along either axis, which is what the limits bound.
+// Runs a holonomic base on the planner's commands until it is at the goal (on aisle 1's centre
+// line unless given); the cycles used. `fastest` is the largest speed along either axis, which
+// is what the limits bound.
 int drive(
   TebLocalPlannerROS & planner, double & x, double & y, double & yaw, double goal_x,
-  double & fastest)
+  double & fastest, double goal_y = 4.4)
 {
   Twist velocity;
   for (int cycle = 1; cycle <= 2000; ++cycle) {
-    if (std::hypot(goal_x - x, 4.4 - y) < 0.05) {
+    if (std::hypot(goal_x - x, goal_y - y) < 0.05) {
       return cycle;
     }
     const Twist command =
@@ -256,6 +258,65 @@ TEST_F(TebLocalPlannerTest, FollowsTheAisleToItsEndWithinTheSpeedCap)
   ASSERT_GT(drive(*planner, x, y, yaw, 4.0, fastest), 0);
   EXPECT_LE(fastest, 0.2 + 1e-9);
   EXPECT_GT(fastest, 0.15);
+}
+
+// The robot's padded footprint is 0.62 m x 0.52 m, its inscribed radius 0.26 m: inscribed cost
+// reaches from the shelf row at y 5.4 down to y 5.14.
+unsigned char costAt(const velmora_nav2_gridmap::GridMapROS & grid_map, double x, double y)
+{
+  const auto * costmap = grid_map.getCostmapROS()->getCostmap();
+  unsigned int mx = 0;
+  unsigned int my = 0;
+  EXPECT_TRUE(costmap->worldToMap(x, y, mx, my));
+  return costmap->getCost(mx, my);
+}
+
+TEST_F(TebLocalPlannerTest, InflatedCostUnderTheFootprintIsNoObstacle)
+{
+  // Along y 4.95 the robot's left side, at y 5.21, runs through the inscribed cells; it starts
+  // clear of them, at y 4.6, and joins the path.
+  ASSERT_EQ(costAt(*grid_map_, 6.0, 5.2), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
+  auto planner = makePlanner();
+  planner->setPlan(aislePath(4.0, 7.0, 4.95));
+  double x = 4.0;
+  double y = 4.6;
+  double yaw = 0.0;
+  double fastest = 0.0;
+  ASSERT_GT(drive(*planner, x, y, yaw, 7.0, fastest, 4.95), 0);
+  EXPECT_GT(fastest, 0.3);
+}
+
+TEST_F(TebLocalPlannerTest, ARobotFoundInsideAShelfLeavesItButIsNotDrivenDeeper)
+{
+  // After a pose jump the left side, at y 5.46, is 0.06 m into the shelf row.
+  ASSERT_EQ(costAt(*grid_map_, 5.0, 5.43), nav2_costmap_2d::LETHAL_OBSTACLE);
+  auto planner = makePlanner();
+  planner->setPlan(aislePath(5.0, 8.0));
+  const Twist first = planner->computeVelocityCommands(pose(5.0, 5.2, 0.0), Twist(), nullptr).twist;
+  EXPECT_LT(first.linear.y, 0.0) << "away from the shelf";
+  double x = 5.0;
+  double y = 5.2;
+  double yaw = 0.0;
+  double fastest = 0.0;
+  EXPECT_GT(drive(*planner, x, y, yaw, 8.0, fastest), 0) << "it rejoins the path and arrives";
+
+  // Facing the shelf with the front 0.06 m in: a path on into it is blocked just ahead, one
+  // back out of it is driven backwards.
+  nav_msgs::msg::Path into_shelf;
+  for (int i = 0; i <= 10; ++i) {
+    into_shelf.poses.push_back(pose(5.0, 5.15 + 0.1 * i, M_PI / 2));
+  }
+  planner->setPlan(into_shelf);
+  const auto in_the_shelf = pose(5.0, 5.15, M_PI / 2);
+  EXPECT_NE(failure(*planner, in_the_shelf).find("blocked by an obstacle 0.05 m ahead"),
+    std::string::npos) << failure(*planner, in_the_shelf);
+  nav_msgs::msg::Path out_of_shelf;
+  for (int i = 0; i <= 10; ++i) {
+    out_of_shelf.poses.push_back(pose(5.0, 5.15 - 0.1 * i, M_PI / 2));
+  }
+  planner->setPlan(out_of_shelf);
+  const Twist back = planner->computeVelocityCommands(in_the_shelf, Twist(), nullptr).twist;
+  EXPECT_LT(back.linear.x, 0.0);
 }
 
 }  // namespace

@@ -13,7 +13,9 @@ namespace Collision
 {
 
 // Answers whether a velocity command, held for a short time, keeps the robot clear of the
-// obstacles of the grid-map service's costmap (see FootprintSweep for how).
+// obstacles of the grid-map service's costmap: its lethal and unknown cells and whatever lies off
+// the map, never inflated cost. A robot already over obstacle cells may move out of them, or
+// along them as deep as it is, but not deeper (FootprintSweep has the rule).
 class CollisionCheck
 {
 public:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "collision/planar_pose.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "geometry_msgs/msg/twist.hpp"
 #include "geometry_msgs/msg/twist_stamped.hpp"
@@ -27,7 +28,10 @@ namespace teb_local_planner
 // (slowing so that it can stop at the end of the path, heading towards the path's heading),
 // samples motions within the dynamic window that the acceleration limits leave around the
 // current velocity, and sends the one closest to that pull whose footprint stays clear of the
-// costmap's obstacles over the simulation time.
+// costmap's obstacles over the simulation time. Obstacles are what the collision checker's
+// FootprintSweep says they are: lethal and unknown cells and the map's edge, never inflated cost;
+// a robot whose footprint already covers obstacle cells may move out of them, or along them as
+// deep as it is, never deeper. The path ahead is judged the same way, from where the robot is.
 //
 // Parameters, under "<name>." (read at configure, changeable at run time; each must be a
 // finite number at least 0, values that are not are refused):
@@ -103,7 +107,10 @@ private:
   Limits currentLimits() const;
   Projection project(double x, double y, std::size_t from) const;
   PlanPoint pointAt(double along) const;
-  void checkPathAhead(double along, nav2_costmap_2d::Costmap2D & costmap) const;
+  // Throws when the footprint, placed along the path from `along` on, collides, the robot
+  // standing at `robot`.
+  void checkPathAhead(
+    double along, const Collision::Pose2 & robot, nav2_costmap_2d::Costmap2D & costmap) const;
 
   std::string name_;
   rclcpp_lifecycle::LifecycleNode::WeakPtr node_;
