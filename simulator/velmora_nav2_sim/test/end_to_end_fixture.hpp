@@ -48,12 +48,17 @@ constexpr double kPathSpacing = 0.05;
 // costmap node, the one node that declares it. The points at mid-side matter: the straight-only
 // PID follower checks the outline's points at or ahead of the robot's centre, and with the four
 // corners alone that is the front edge, two points, which the collision sweep refuses as no
-// outline at all.
-inline ::testing::Environment * footprintEnvironment()
+// outline at all. `parameters_file`, when given, is read first, as --params-file.
+inline ::testing::Environment * footprintEnvironment(const std::string & parameters_file = "")
 {
-  return new velmora::testing::RclcppEnvironment({"--ros-args", "-p",
+  std::vector<std::string> arguments{"--ros-args"};
+  if (!parameters_file.empty()) {
+    arguments.insert(arguments.end(), {"--params-file", parameters_file});
+  }
+  arguments.insert(arguments.end(), {"-p",
       "footprint:='[[0.30, 0.25], [0.30, -0.25], [0.0, -0.25], [-0.30, -0.25], [-0.30, 0.25], "
       "[0.0, 0.25]]'"});
+  return new velmora::testing::RclcppEnvironment(arguments);
 }
 
 // A goal for `controller_id` along `poses` in the map frame, at 20 Hz.

@@ -2,8 +2,13 @@
 // the robot plans its way round a shelf corner and down a backward segment to within the goal's
 // tolerance, its outline never touching an obstacle; a goal into a pallet and goals it cannot
 // drive safely end ABORTED with the robot stopped and nothing non-finite ever commanded.
+// Built twice: on the controller's built-in planner setup, and (VELMORA_WITH_PARAMETER_FILE) on
+// the installed parameter file, as the robot is started.
 #include <algorithm>
 #include <limits>
+#include <string>
+
+#include "ament_index_cpp/get_package_share_directory.hpp"
 
 #include "end_to_end_fixture.hpp"
 
@@ -17,7 +22,18 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr float kGoalTolerance = 0.1F;
 constexpr double kPositionTolerance = 0.15;
 
-const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(footprintEnvironment());
+std::string parametersFile()
+{
+#ifdef VELMORA_WITH_PARAMETER_FILE
+  return ament_index_cpp::get_package_share_directory("velmora_nav2_controller_core") +
+         "/config/velmora_nav2_controller.yaml";
+#else
+  return "";
+#endif
+}
+
+const auto * const kEnvironment =
+  ::testing::AddGlobalTestEnvironment(footprintEnvironment(parametersFile()));
 
 Action::Goal dwbGoal(const std::vector<PlanarPose> & waypoints)
 {
