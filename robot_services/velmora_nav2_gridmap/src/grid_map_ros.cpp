@@ -24,6 +24,14 @@ uint8_t stateOf(nav2_costmap_2d::Costmap2DROS & node)
 {
   return node.get_current_state().id();
 }
+
+bool hasGeometryOf(const nav2_costmap_2d::Costmap2D & costmap, const OccupancyMap & map)
+{
+  // The map message carries its resolution as a float.
+  return costmap.getSizeInCellsX() == map.width && costmap.getSizeInCellsY() == map.height &&
+         costmap.getResolution() == static_cast<double>(static_cast<float>(map.resolution)) &&
+         costmap.getOriginX() == map.origin_x && costmap.getOriginY() == map.origin_y;
+}
 }  // namespace
 
 std::string GridMapROS::defaultMapFile()
@@ -149,17 +157,16 @@ void GridMapROS::publishMap(const OccupancyMap & map)
 
 void GridMapROS::waitForMap(const OccupancyMap & map)
 {
-  // The static layer resizes the costmap to the map it received: matching geometry tells this
-  // map from the costmap's initial grid.
-  const double resolution = static_cast<float>(map.resolution);
+  // A fixed costmap takes the size, resolution and origin of the map it received: matching
+  // geometry tells this map from the costmap's initial grid. A rolling window keeps its own
+  // and only has a place once the robot pose is known: its static layer holding a map is all
+  // there is to wait for.
+  const bool rolling = costmap_ros_->getLayeredCostmap()->isRolling();
   const bool arrived = waitUntil(
     [&] {
       nav2_costmap_2d::Costmap2D * costmap = costmap_ros_->getCostmap();
       std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
-      return costmap_ros_->isCurrent() && costmap->getSizeInCellsX() == map.width &&
-             costmap->getSizeInCellsY() == map.height &&
-             costmap->getResolution() == resolution &&
-             costmap->getOriginX() == map.origin_x && costmap->getOriginY() == map.origin_y;
+      return costmap_ros_->isCurrent() && (rolling || hasGeometryOf(*costmap, map));
     }, kMapArrivalTimeout);
   if (!arrived) {
     throw std::runtime_error(
@@ -193,7 +200,12 @@ bool GridMapROS::waitForCostmap(std::chrono::milliseconds timeout)
       if (costmap == nullptr) {
         return false;
       }
-      // Taking the lock waits out a rebuild in progress.
+      // A rolling window holds map cells only once an update has found the robot.
+      nav2_costmap_2d::LayeredCostmap * layered = costmap_ros_->getLayeredCostmap();
+      if (layered->isRolling() && !layered->isInitialized()) {
+        return false;
+      }
+      // Taking the lock waits out an update in progress.
       std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
       return true;
     }, timeout);

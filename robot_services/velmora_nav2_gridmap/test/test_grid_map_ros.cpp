@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "geometry_msgs/msg/transform_stamped.hpp"
@@ -61,6 +62,7 @@ geometry_msgs::msg::TransformStamped transform(
 unsigned char costAt(GridMapROS & grid_map, double wx, double wy)
 {
   nav2_costmap_2d::Costmap2D * costmap = grid_map.getCostmapROS()->getCostmap();
+  std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   unsigned int mx = 0;
   unsigned int my = 0;
   EXPECT_TRUE(costmap->worldToMap(wx, wy, mx, my));
@@ -80,6 +82,20 @@ void expectRefused(Make make, const std::vector<std::string> & fragments)
         << "'" << fragment << "' not in: " << e.what();
     }
   }
+}
+
+// Polls `condition` for up to 5 s: the costmap's threads do what is waited for.
+template<typename Condition>
+bool eventually(Condition condition)
+{
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
 }
 
 class ScratchDir
@@ -314,4 +330,138 @@ TEST(GridMapROSTest, SeesTheSimulatedRobotThroughTf)
   EXPECT_NEAR(pose.pose.position.x, 3.0, 1e-9);
   EXPECT_NEAR(pose.pose.position.y, 4.4, 1e-9);
   EXPECT_NEAR(tf2::getYaw(pose.pose.orientation), 0.3 - M_PI, 1e-9);
+}
+
+namespace
+{
+// A 10 m x 6 m room of 0.05 m cells with its corner at the origin: walls all round and a wall
+// 1 m thick across x 4.5 .. 5.5, with a passage 0.8 m wide through it at y 2.6 .. 3.4.
+std::string writeRoomWithPassage(const ScratchDir & dir)
+{
+  constexpr unsigned int kWidth = 200;
+  constexpr unsigned int kHeight = 120;
+  std::string pixels(kWidth * kHeight, '\xfe');
+  auto wall = [&](unsigned int mx, unsigned int my) {
+      pixels[(kHeight - 1 - my) * kWidth + mx] = '\0';   // the image's first line is the top
+    };
+  for (unsigned int mx = 0; mx < kWidth; ++mx) {
+    wall(mx, 0);
+    wall(mx, kHeight - 1);
+  }
+  for (unsigned int my = 0; my < kHeight; ++my) {
+    wall(0, my);
+    wall(kWidth - 1, my);
+    for (unsigned int mx = 90; mx < 110 && (my < 52 || my >= 68); ++mx) {
+      wall(mx, my);
+    }
+  }
+  dir.write("passage.pgm", "P5 200 120 255\n" + pixels);
+  return dir.write(
+    "passage.yaml",
+    "image: passage.pgm\nresolution: 0.05\norigin: [0.0, 0.0, 0.0]\n"
+    "occupied_thresh: 0.65\nfree_thresh: 0.2\n");
+}
+
+// Whether the window's centre is within one cell of the robot: the window's origin stays on
+// the grid of cells it started on.
+bool centredOn(GridMapROS & grid_map, const velmora_sim_robot::PlanarPose & robot)
+{
+  nav2_costmap_2d::Costmap2D * window = grid_map.getCostmapROS()->getCostmap();
+  std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*window->getMutex());
+  const double reach = window->getResolution() + 1e-9;
+  return std::abs(window->getOriginX() + window->getSizeInMetersX() / 2 - robot.x) <= reach &&
+         std::abs(window->getOriginY() + window->getSizeInMetersY() / 2 - robot.y) <= reach;
+}
+
+// Every cell of the window at least the inflation radius inside its edges (so that all the
+// obstacles inflating it are in the window too) and on the map has the whole-map costmap's
+// cost; returns how many cells were compared.
+unsigned int expectWindowMatchesWholeMap(GridMapROS & rolling, GridMapROS & whole)
+{
+  nav2_costmap_2d::Costmap2D * window = rolling.getCostmapROS()->getCostmap();
+  nav2_costmap_2d::Costmap2D * map = whole.getCostmapROS()->getCostmap();
+  std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*window->getMutex());
+  const unsigned int margin = window->cellDistance(0.55) + 1;
+  unsigned int compared = 0;
+  for (unsigned int my = margin; my + margin < window->getSizeInCellsY(); ++my) {
+    for (unsigned int mx = margin; mx + margin < window->getSizeInCellsX(); ++mx) {
+      double wx = 0.0;
+      double wy = 0.0;
+      window->mapToWorld(mx, my, wx, wy);
+      unsigned int sx = 0;
+      unsigned int sy = 0;
+      if (map->worldToMap(wx, wy, sx, sy)) {
+        EXPECT_EQ(window->getCost(mx, my), map->getCost(sx, sy))
+          << "at (" << wx << ", " << wy << ")";
+        ++compared;
+      }
+    }
+  }
+  return compared;
+}
+}  // namespace
+
+TEST(GridMapROSTest, RollingWindowFollowsTheSimulatedRobotOverTheWholeMap)
+{
+  ScratchDir dir;
+  const std::string yaml = writeRoomWithPassage(dir);
+  GridMapROS whole(
+    "whole_room_costmap", robotParameters({rclcpp::Parameter("yaml_filename", yaml)}));
+  GridMapROS rolling(
+    "rolling_room_costmap",
+    robotParameters(
+      {rclcpp::Parameter("yaml_filename", yaml), rclcpp::Parameter("rolling_window", true),
+        rclcpp::Parameter("width", 5), rclcpp::Parameter("height", 5),
+        rclcpp::Parameter("resolution", 0.05), rclcpp::Parameter("track_unknown_space", true)}));
+  // With no robot pose yet the window has no place: nothing to plan on.
+  EXPECT_FALSE(rolling.waitForCostmap(300ms));
+  const nav2_costmap_2d::Costmap2D * window = rolling.getCostmapROS()->getCostmap();
+  EXPECT_EQ(window->getSizeInCellsX(), 100u);
+  EXPECT_EQ(window->getSizeInCellsY(), 100u);
+  EXPECT_DOUBLE_EQ(window->getResolution(), 0.05);
+
+  // The narrow-passage layer covers the whole map, cell for cell as without the window.
+  const auto layers = rolling.getMultiGridMap();
+  const auto whole_layers = whole.getMultiGridMap();
+  ASSERT_EQ(layers->getCostmap()->getSizeInCellsX(), 200u);
+  ASSERT_EQ(layers->getCostmap()->getSizeInCellsY(), 120u);
+  for (unsigned int my = 0; my < 120; ++my) {
+    for (unsigned int mx = 0; mx < 200; ++mx) {
+      ASSERT_EQ(layers->inNarrowPassage(mx, my, 0), whole_layers->inNarrowPassage(mx, my, 0))
+        << "cell (" << mx << ", " << my << ")";
+    }
+  }
+  EXPECT_TRUE(layers->inNarrowPassage(100, 60, 0));   // the passage
+  EXPECT_FALSE(layers->inNarrowPassage(40, 60, 0));   // the room
+
+  auto node = std::make_shared<rclcpp::Node>("rolling_sim_robot_node");
+  velmora_sim_robot::SimRobotOptions options;
+  options.start_pose = {2.02, 3.03, 0.0};
+  velmora_sim_robot::SimRobot robot(node, options);
+  EXPECT_TRUE(rolling.waitForCostmap(5000ms));
+  ASSERT_TRUE(eventually([&] {return centredOn(rolling, robot.mapPose());}));
+  EXPECT_EQ(costAt(rolling, 0.025, 3.0), nav2_costmap_2d::LETHAL_OBSTACLE);   // the left wall
+  EXPECT_EQ(costAt(rolling, 2.0, 3.0), nav2_costmap_2d::FREE_SPACE);
+  EXPECT_EQ(costAt(rolling, -0.3, 3.0), nav2_costmap_2d::NO_INFORMATION);   // off the map
+  EXPECT_GT(expectWindowMatchesWholeMap(rolling, whole), 3000u);
+
+  // Driven some 1.8 m towards the passage, the robot takes the window along.
+  geometry_msgs::msg::Twist forward;
+  forward.linear.x = 1.0;
+  robot.publishVelocity(forward);
+  for (int i = 0; i < 100 && robot.mapPose().x < 3.5; ++i) {
+    robot.step(0.1);
+  }
+  robot.publishZeroVelocity();
+  for (int i = 0; i < 20; ++i) {
+    robot.step(0.1);
+  }
+  const velmora_sim_robot::PlanarPose moved = robot.mapPose();
+  ASSERT_GT(moved.x, 3.5);
+  ASSERT_LT(moved.x, 4.3);   // the passage stays well inside the window
+  ASSERT_TRUE(eventually([&] {return centredOn(rolling, moved);}));
+  EXPECT_EQ(costAt(rolling, 5.025, 1.5), nav2_costmap_2d::LETHAL_OBSTACLE);
+  EXPECT_LT(costAt(rolling, 5.025, 3.0), nav2_costmap_2d::INSCRIBED_INFLATED_OBSTACLE);
+  EXPECT_GT(costAt(rolling, 5.025, 3.0), nav2_costmap_2d::FREE_SPACE);
+  EXPECT_GT(expectWindowMatchesWholeMap(rolling, whole), 3000u);
 }

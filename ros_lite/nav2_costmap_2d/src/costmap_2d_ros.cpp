@@ -31,7 +31,8 @@ Costmap2DROS::Costmap2DROS(
 
 Costmap2DROS::~Costmap2DROS()
 {
-  // The map callback writes into the layered costmap: no callback may outlive it.
+  // The update loop and the map callback write into the layered costmap: neither may outlive it.
+  stopMapUpdateThread();
   stopExecutorThread();
 }
 
@@ -50,6 +51,8 @@ void Costmap2DROS::init()
   declare_parameter("resolution", rclcpp::ParameterValue(0.1));
   declare_parameter("origin_x", rclcpp::ParameterValue(0.0));
   declare_parameter("origin_y", rclcpp::ParameterValue(0.0));
+  declare_parameter("update_frequency", rclcpp::ParameterValue(5.0));
+  declare_parameter("publish_frequency", rclcpp::ParameterValue(1.0));
   declare_parameter("lethal_cost_threshold", rclcpp::ParameterValue(100));
   declare_parameter("unknown_cost_value", rclcpp::ParameterValue(255));
   declare_parameter("trinary_costmap", rclcpp::ParameterValue(true));
@@ -74,6 +77,7 @@ void Costmap2DROS::getParameters()
   get_parameter("resolution", resolution_);
   get_parameter("origin_x", origin_x_);
   get_parameter("origin_y", origin_y_);
+  get_parameter("update_frequency", map_update_frequency_);
   get_parameter("inflation_layer.inflation_radius", inflation_radius_);
   get_parameter("inflation_layer.cost_scaling_factor", cost_scaling_factor_);
 
@@ -132,6 +136,7 @@ nav2_util::CallbackReturn Costmap2DROS::on_configure(const rclcpp_lifecycle::Sta
 nav2_util::CallbackReturn Costmap2DROS::on_activate(const rclcpp_lifecycle::State & /*state*/)
 {
   RCLCPP_INFO(get_logger(), "Activating");
+  startMapUpdateThread();
   start();
   return nav2_util::CallbackReturn::SUCCESS;
 }
@@ -140,6 +145,7 @@ nav2_util::CallbackReturn Costmap2DROS::on_deactivate(const rclcpp_lifecycle::St
 {
   RCLCPP_INFO(get_logger(), "Deactivating");
   stop();
+  stopMapUpdateThread();
   return nav2_util::CallbackReturn::SUCCESS;
 }
 
@@ -158,12 +164,20 @@ nav2_util::CallbackReturn Costmap2DROS::on_cleanup(const rclcpp_lifecycle::State
 nav2_util::CallbackReturn Costmap2DROS::on_shutdown(const rclcpp_lifecycle::State & /*state*/)
 {
   RCLCPP_INFO(get_logger(), "Shutting down");
+  // Shutdown may come straight from the active state, with the update loop still running.
+  stop();
+  stopMapUpdateThread();
   return nav2_util::CallbackReturn::SUCCESS;
 }
 
 void Costmap2DROS::on_rcl_preshutdown()
 {
+  if (stopped_) {
+    return;
+  }
+  RCLCPP_INFO(get_logger(), "Running Nav2 LifecycleNode rcl preshutdown (%s)", get_name());
   stop();
+  stopMapUpdateThread();
 }
 
 void Costmap2DROS::start()
@@ -256,6 +270,38 @@ void Costmap2DROS::setRobotFootprint(const std::vector<geometry_msgs::msg::Point
 void Costmap2DROS::setRobotFootprintPolygon(const geometry_msgs::msg::Polygon::SharedPtr footprint)
 {
   setRobotFootprint(toPointVector(footprint));
+}
+
+void Costmap2DROS::mapUpdateLoop(double frequency)
+{
+  if (frequency == 0.0) {
+    return;
+  }
+  rclcpp::WallRate rate(frequency);
+  while (rclcpp::ok() && !map_update_thread_shutdown_) {
+    if (!stopped_) {
+      updateMap();
+    }
+    rate.sleep();
+  }
+}
+
+void Costmap2DROS::startMapUpdateThread()
+{
+  stopped_ = true;
+  stop_updates_ = false;
+  map_update_thread_shutdown_ = false;
+  map_update_thread_ = std::make_unique<std::thread>(
+    [this, frequency = map_update_frequency_]() {mapUpdateLoop(frequency);});
+}
+
+void Costmap2DROS::stopMapUpdateThread()
+{
+  map_update_thread_shutdown_ = true;
+  if (map_update_thread_ && map_update_thread_->joinable()) {
+    map_update_thread_->join();
+  }
+  map_update_thread_.reset();
 }
 
 void Costmap2DROS::startExecutorThread()

@@ -31,11 +31,13 @@ void LayeredCostmap::resizeMap(
 void LayeredCostmap::updateMap(double robot_x, double robot_y, double /*robot_yaw*/)
 {
   std::unique_lock<Costmap2D::mutex_t> lock(*combined_costmap_.getMutex());
-  if (rolling_window_) {
-    combined_costmap_.updateOrigin(
-      robot_x - combined_costmap_.getSizeInMetersX() / 2,
-      robot_y - combined_costmap_.getSizeInMetersY() / 2);
+  initialized_ = true;
+  if (!rolling_window_) {
+    return;
   }
+  combined_costmap_.updateOrigin(
+    robot_x - combined_costmap_.getSizeInMetersX() / 2,
+    robot_y - combined_costmap_.getSizeInMetersY() / 2);
   rebuild();
 }
 
@@ -83,8 +85,7 @@ void LayeredCostmap::rebuild()
   const unsigned int size_y = master.getSizeInCellsY();
   master.resetMap(0, 0, size_x, size_y);
   current_ = has_static_map_;
-  initialized_ = has_static_map_;
-  if (!has_static_map_) {
+  if (!has_static_map_ || (rolling_window_ && !initialized_)) {
     return;
   }
   const bool same_grid = size_x == static_map_.getSizeInCellsX() &&
@@ -96,22 +97,30 @@ void LayeredCostmap::rebuild()
   if (same_grid) {
     std::copy(static_map_.getCharMap(), static_map_.getCharMap() + size_t{size_x} * size_y, costs);
   } else {
-    // A locked or rolling master covers its own window: look each cell up in the static map.
-    for (unsigned int my = 0; my < size_y; ++my) {
-      for (unsigned int mx = 0; mx < size_x; ++mx) {
-        double wx, wy;
-        unsigned int sx, sy;
-        master.mapToWorld(mx, my, wx, wy);
-        if (static_map_.worldToMap(wx, wy, sx, sy)) {
-          costs[master.getIndex(mx, my)] = static_map_.getCost(sx, sy);
-        }
-      }
-    }
+    copyStaticMapIntoWindow();
   }
   if (!track_unknown_) {
     std::replace(costs, costs + size_t{size_x} * size_y, NO_INFORMATION, FREE_SPACE);
   }
   inflation_.updateCosts(master, 0, 0, static_cast<int>(size_x), static_cast<int>(size_y));
+}
+
+void LayeredCostmap::copyStaticMapIntoWindow()
+{
+  // A locked or rolling master covers its own window: each cell takes the static map's cell
+  // under its centre, as Nav2's static layer copies into a rolling window.
+  Costmap2D & master = combined_costmap_;
+  unsigned char * costs = master.getCharMap();
+  for (unsigned int my = 0; my < master.getSizeInCellsY(); ++my) {
+    for (unsigned int mx = 0; mx < master.getSizeInCellsX(); ++mx) {
+      double wx, wy;
+      unsigned int sx, sy;
+      master.mapToWorld(mx, my, wx, wy);
+      if (static_map_.worldToMap(wx, wy, sx, sy)) {
+        costs[master.getIndex(mx, my)] = static_map_.getCost(sx, sy);
+      }
+    }
+  }
 }
 
 }  // namespace nav2_costmap_2d

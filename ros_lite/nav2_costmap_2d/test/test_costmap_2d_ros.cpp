@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -292,31 +293,125 @@ TEST(Costmap2DROSTest, RobotPoseComesFromTheTfBuffer)
   EXPECT_FALSE(costmap->transformPoseToGlobalFrame(in_odom, in_map));
 }
 
-TEST(Costmap2DROSTest, RollingWindowUpdatesFollowTheRobotUnlessPaused)
+// A 1 m x 1 m rolling window of 0.1 m cells, updated 50 times a second, over staticMap().
+std::shared_ptr<Costmap2DROS> rollingWindow(const std::string & name, double update_frequency)
 {
-  auto costmap = configured(
-    "rolling_costmap",
+  return configured(
+    name,
     {rclcpp::Parameter("rolling_window", true), rclcpp::Parameter("width", 1),
-      rclcpp::Parameter("height", 1), rclcpp::Parameter("inflation_layer.inflation_radius", 0.0)});
+      rclcpp::Parameter("height", 1), rclcpp::Parameter("inflation_layer.inflation_radius", 0.0),
+      rclcpp::Parameter("update_frequency", update_frequency)});
+}
+
+void placeRobot(Costmap2DROS & costmap, double x, double y)
+{
+  ASSERT_TRUE(
+    costmap.getTfBuffer()->setTransform(transform("map", "base_link", x, y, 0.0), "test", true));
+}
+
+// Whether the window's centre is within one cell of (x, y): the window's origin stays on the
+// grid of cells it started on.
+bool centredOn(Costmap2DROS & costmap, double x, double y)
+{
+  Costmap2D & window = *costmap.getCostmap();
+  std::unique_lock<Costmap2D::mutex_t> lock(*window.getMutex());
+  const double cx = window.getOriginX() + window.getSizeInMetersX() / 2;
+  const double cy = window.getOriginY() + window.getSizeInMetersY() / 2;
+  return std::abs(cx - x) < window.getResolution() && std::abs(cy - y) < window.getResolution();
+}
+
+unsigned char costAt(Costmap2DROS & costmap, double x, double y)
+{
+  Costmap2D & window = *costmap.getCostmap();
+  std::unique_lock<Costmap2D::mutex_t> lock(*window.getMutex());
+  unsigned int mx = 0;
+  unsigned int my = 0;
+  EXPECT_TRUE(window.worldToMap(x, y, mx, my)) << "(" << x << ", " << y << ") off the window";
+  return window.getCost(mx, my);
+}
+
+// Long enough for a loop at 50 Hz to run ten cycles: what it has not done by then, it skips.
+void letTheLoopRun()
+{
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+}
+
+size_t threadCount()
+{
+  size_t count = 0;
+  for (const auto & entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    count += entry.is_directory() ? 1 : 0;
+  }
+  return count;
+}
+
+TEST(Costmap2DROSTest, UpdateLoopMovesTheRollingWindowWithTheRobotWhileStarted)
+{
   MapServer server("/rolling_costmap/map");
   server.publish(staticMap());
+  auto costmap = rollingWindow("rolling_costmap", 50.0);
   costmap->activate();
   ASSERT_TRUE(eventually([&] {return costmap->isCurrent();}));
-  auto buffer = costmap->getTfBuffer();
-  ASSERT_TRUE(buffer->setTransform(transform("map", "base_link", 1.0, 0.0, 0.0), "test", true));
-  costmap->updateMap();
-  const Costmap2D * window = costmap->getCostmap();
-  EXPECT_NEAR(window->getOriginX(), 0.5, 1e-9);
-  EXPECT_EQ(window->getCost(5, 4), nav2_costmap_2d::LETHAL_OBSTACLE);
+  // Without a robot pose the window has no place yet.
+  letTheLoopRun();
+  EXPECT_FALSE(costmap->getLayeredCostmap()->isInitialized());
+
+  placeRobot(*costmap, 1.02, 0.03);
+  ASSERT_TRUE(eventually([&] {return centredOn(*costmap, 1.02, 0.03);}));
+  EXPECT_TRUE(costmap->getLayeredCostmap()->isInitialized());
+  EXPECT_EQ(costAt(*costmap, 1.05, 0.05), nav2_costmap_2d::LETHAL_OBSTACLE);
+  EXPECT_EQ(costAt(*costmap, 0.75, 0.05), nav2_costmap_2d::FREE_SPACE);
 
   costmap->pause();
-  ASSERT_TRUE(buffer->setTransform(transform("map", "base_link", 2.0, 0.0, 0.0), "test", true));
-  costmap->updateMap();
-  EXPECT_NEAR(window->getOriginX(), 0.5, 1e-9);
+  placeRobot(*costmap, 2.02, 0.03);
+  letTheLoopRun();
+  EXPECT_TRUE(centredOn(*costmap, 1.02, 0.03));
   costmap->resume();
+  ASSERT_TRUE(eventually([&] {return centredOn(*costmap, 2.02, 0.03);}));
+
+  costmap->deactivate();
+  placeRobot(*costmap, 1.22, 0.03);
+  letTheLoopRun();
+  EXPECT_TRUE(centredOn(*costmap, 2.02, 0.03));
+  costmap->activate();
+  ASSERT_TRUE(eventually([&] {return centredOn(*costmap, 1.22, 0.03);}));
+  // Back in the window, the obstacle is read from the static map again.
+  EXPECT_EQ(costAt(*costmap, 1.05, 0.05), nav2_costmap_2d::LETHAL_OBSTACLE);
+}
+
+TEST(Costmap2DROSTest, UpdateThreadRunsOnlyWhileActive)
+{
+  auto costmap = rollingWindow("threaded_costmap", 50.0);
+  const size_t inactive = threadCount();
+  costmap->activate();
+  EXPECT_EQ(threadCount(), inactive + 1);
+  costmap->deactivate();
+  EXPECT_EQ(threadCount(), inactive);
+  costmap->activate();
+  EXPECT_EQ(threadCount(), inactive + 1);
+  // Shutdown straight from the active state joins the thread too.
+  costmap->shutdown();
+  EXPECT_EQ(threadCount(), inactive);
+}
+
+TEST(Costmap2DROSTest, ZeroUpdateFrequencyLeavesUpdatesToTheCaller)
+{
+  MapServer server("/manual_costmap/map");
+  server.publish(staticMap());
+  auto costmap = rollingWindow("manual_costmap", 0.0);
+  costmap->activate();
+  ASSERT_TRUE(eventually([&] {return costmap->isCurrent();}));
+  placeRobot(*costmap, 1.02, 0.03);
+  letTheLoopRun();
+  EXPECT_FALSE(costmap->getLayeredCostmap()->isInitialized());
+
   costmap->updateMap();
-  EXPECT_NEAR(window->getOriginX(), 1.5, 1e-9);
-  EXPECT_NE(window->getCost(5, 4), nav2_costmap_2d::LETHAL_OBSTACLE);
+  EXPECT_TRUE(centredOn(*costmap, 1.02, 0.03));
+  EXPECT_EQ(costAt(*costmap, 1.05, 0.05), nav2_costmap_2d::LETHAL_OBSTACLE);
+  costmap->pause();
+  placeRobot(*costmap, 2.02, 0.03);
+  costmap->updateMap();
+  EXPECT_TRUE(centredOn(*costmap, 1.02, 0.03));
 }
 
 TEST(Costmap2DROSTest, CleanupReleasesTheCostmapAndConfigureSubscribesAgain)

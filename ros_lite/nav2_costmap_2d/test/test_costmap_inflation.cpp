@@ -132,7 +132,7 @@ TEST(LayeredCostmapTest, StaticMapSetsGeometryAndIsInflated)
 
   layered.setStaticMap(staticMap());
   ASSERT_TRUE(layered.isCurrent());
-  EXPECT_TRUE(layered.isInitialized());
+  EXPECT_FALSE(layered.isInitialized());   // no update has run yet
   const Costmap2D & master = *layered.getCostmap();
   EXPECT_EQ(master.getSizeInCellsX(), 30u);
   EXPECT_DOUBLE_EQ(master.getResolution(), 0.05);
@@ -174,24 +174,71 @@ TEST(LayeredCostmapTest, FootprintSetsTheInscribedBand)
   EXPECT_EQ(layered.getFootprint().size(), 4u);
 }
 
+TEST(LayeredCostmapTest, UpdatesLeaveAFixedCostmapsCellsAsTheyAre)
+{
+  nav2_costmap_2d::LayeredCostmap layered("map", false, false);
+  layered.setInflationParameters(0.3, 3.0);
+  layered.setFootprint(square(0.12));
+  layered.setStaticMap(staticMap());
+  layered.getCostmap()->setCost(3, 3, 77);
+  layered.updateMap(0.5, 2.5, 0.0);
+  EXPECT_TRUE(layered.isInitialized());
+  EXPECT_DOUBLE_EQ(layered.getCostmap()->getOriginY(), 2.0);
+  EXPECT_EQ(layered.getCostmap()->getCost(3, 3), 77);
+  EXPECT_EQ(layered.getCostmap()->getCost(10, 10), LETHAL_OBSTACLE);
+}
+
 TEST(LayeredCostmapTest, RollingWindowFollowsTheRobotOverTheStaticMap)
 {
   Costmap2D world(100, 100, 0.1, 0.0, 0.0, FREE_SPACE);
   world.setCost(50, 50, LETHAL_OBSTACLE);
   nav2_costmap_2d::LayeredCostmap layered("odom", true, false);
-  layered.setInflationParameters(0.0, 3.0);
-  layered.resizeMap(10, 10, 0.1, 0.0, 0.0);
+  layered.setInflationParameters(0.3, 3.0);
+  layered.setFootprint(square(0.15));
+  layered.resizeMap(10, 10, 0.1, 4.5, 4.5);
   layered.setStaticMap(world);
   EXPECT_EQ(layered.getCostmap()->getSizeInCellsX(), 10u);
+  // Until an update places it on the robot the window holds only the default value.
+  EXPECT_EQ(layered.getCostmap()->getCost(5, 5), FREE_SPACE);
 
   layered.updateMap(5.0, 5.0, 0.0);
   EXPECT_NEAR(layered.getCostmap()->getOriginX(), 4.5, 1e-9);
   EXPECT_EQ(layered.getCostmap()->getCost(5, 5), LETHAL_OBSTACLE);
+  EXPECT_EQ(layered.getCostmap()->getCost(6, 5), INSCRIBED_INFLATED_OBSTACLE);
 
-  layered.updateMap(7.0, 7.0, 0.0);
+  // Off by less than a cell, the origin stays on its grid.
+  layered.updateMap(7.04, 7.0, 0.0);
   EXPECT_NEAR(layered.getCostmap()->getOriginX(), 6.5, 1e-9);
   for (unsigned int i = 0; i < 100; ++i) {
     EXPECT_EQ(layered.getCostmap()->getCost(i), FREE_SPACE);
+  }
+  // Moved back over it, the obstacle is read from the static map again.
+  layered.updateMap(5.45, 5.02, 0.0);
+  EXPECT_NEAR(layered.getCostmap()->getOriginX(), 5.0, 1e-9);
+  EXPECT_NEAR(layered.getCostmap()->getOriginY(), 4.6, 1e-9);
+  EXPECT_EQ(layered.getCostmap()->getCost(0, 4), LETHAL_OBSTACLE);
+}
+
+TEST(LayeredCostmapTest, RollingWindowOffTheMapIsUnknownOnlyWhenTrackingIt)
+{
+  Costmap2D world(20, 20, 0.1, 0.0, 0.0, FREE_SPACE);
+  world.setCost(0, 10, LETHAL_OBSTACLE);
+  for (const bool track_unknown : {false, true}) {
+    SCOPED_TRACE(track_unknown ? "tracking unknown space" : "not tracking unknown space");
+    nav2_costmap_2d::LayeredCostmap layered("map", true, track_unknown);
+    layered.setInflationParameters(0.3, 3.0);
+    layered.setFootprint(square(0.15));
+    layered.resizeMap(10, 10, 0.1, -0.5, 0.5);
+    layered.setStaticMap(world);
+    // Half the window hangs off the map's left edge.
+    layered.updateMap(0.02, 1.02, 0.0);
+    const Costmap2D & window = *layered.getCostmap();
+    ASSERT_NEAR(window.getOriginX(), -0.5, 1e-9);
+    EXPECT_EQ(window.getCost(5, 5), LETHAL_OBSTACLE);
+    EXPECT_EQ(window.getCost(6, 5), INSCRIBED_INFLATED_OBSTACLE);
+    EXPECT_EQ(window.getCost(9, 5), FREE_SPACE);
+    EXPECT_EQ(window.getCost(4, 5), INSCRIBED_INFLATED_OBSTACLE);   // inflated off the map too
+    EXPECT_EQ(window.getCost(0, 5), track_unknown ? NO_INFORMATION : FREE_SPACE);
   }
 }
 

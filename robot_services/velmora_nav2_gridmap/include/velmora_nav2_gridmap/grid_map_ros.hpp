@@ -33,16 +33,34 @@ namespace velmora_nav2_gridmap
 //   yaml_filename         the map in map-server format (default: the built-in warehouse)
 //   narrow_passage_width  passages narrower than this, in metres, are narrow (default 1.6)
 // global_frame defaults to "map" and robot_base_frame to "base_footprint" here.
+//
+// By default the costmap covers the whole map. A rolling local costmap is configured as for any
+// Nav2 costmap, in the node's parameters:
+//   global_costmap:
+//     global_costmap:
+//       ros__parameters:
+//         rolling_window: true
+//         width: 5            # metres, an integer as Nav2 declares it
+//         height: 5           # metres, an integer
+//         resolution: 0.05    # metres per cell
+//         update_frequency: 5.0   # window moves per second (the default)
+// The costmap is then a width x height window that the costmap node's update thread moves every
+// 1 / update_frequency s so that the robot (tf global_frame -> robot_base_frame) is at its
+// centre, refilling it from the map and inflating it. Cells off the map are free, or unknown
+// with track_unknown_space: true. Until the robot pose is known the window holds no map cells.
+// Keep global_frame "map": the map is published in global_frame and never transformed.
+// The multi-layer map is built on the whole loaded map either way.
 class GridMapROS
 {
 public:
   // Creates the costmap node `name` in namespace `name` (so "/global_costmap/global_costmap"
   // by default), loads and publishes the map, configures and activates the node and returns
-  // once the costmap holds the map. Throws MapLoadError for an unusable map file,
-  // std::invalid_argument for an unusable parameter (a footprint of fewer than three points, a
-  // bad narrow_passage_width, an unknown parameter name), the message naming the file or
-  // parameter, and std::runtime_error naming the node when the costmap does not take the map
-  // within 2 s (e.g. its static_layer.map_topic points elsewhere).
+  // once the costmap holds the map (a rolling window: once its static layer has the map).
+  // Throws MapLoadError for an unusable map file, std::invalid_argument for an unusable
+  // parameter (a footprint of fewer than three points, a bad narrow_passage_width, an unknown
+  // parameter name), the message naming the file or parameter, and std::runtime_error naming
+  // the node when the costmap does not take the map within 2 s (e.g. its
+  // static_layer.map_topic points elsewhere).
   explicit GridMapROS(
     const std::string & name = "global_costmap",
     const std::vector<rclcpp::Parameter> & parameters = {});
@@ -51,8 +69,9 @@ public:
   GridMapROS(const GridMapROS &) = delete;
   GridMapROS & operator=(const GridMapROS &) = delete;
 
-  // Returns once the costmap holds the map and no rebuild of it is under way: true then, false
-  // when that does not happen within `timeout` (e.g. the costmap node was deactivated).
+  // Returns once the costmap holds the map (a rolling window: once an update has placed it on
+  // the robot) and no update of it is under way: true then, false when that does not happen
+  // within `timeout` (e.g. the costmap node was deactivated, or no robot pose is known yet).
   bool waitForCostmap(std::chrono::milliseconds timeout = std::chrono::milliseconds(200));
 
   // The robot pose in the global frame with its heading turned by pi, for planning a backward

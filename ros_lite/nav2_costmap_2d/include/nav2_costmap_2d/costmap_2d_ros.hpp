@@ -34,10 +34,12 @@ namespace nav2_costmap_2d
 // Parameters (declared at construction, read on configure), as Nav2 names them:
 //   global_frame ("map"), robot_base_frame ("base_link"), transform_tolerance (0.3 s),
 //   footprint ("[]": use robot_radius), robot_radius (0.1), footprint_padding (0.01),
-//   track_unknown_space (false), rolling_window (false), width / height (5 m),
-//   resolution (0.1), origin_x / origin_y (0.0): the master grid until a static map arrives,
-//   lethal_cost_threshold (100), unknown_cost_value (255), trinary_costmap (true): how map
-//   values become costs, static_layer.map_topic ("map"),
+//   track_unknown_space (false), rolling_window (false), width / height (5 m, integers),
+//   resolution (0.1), origin_x / origin_y (0.0): the master grid until a static map arrives
+//   (a rolling window keeps it and only moves it), update_frequency (5.0 Hz: the map update
+//   loop; 0 runs no loop), publish_frequency (1.0 Hz; declared only, there is no costmap
+//   publisher), lethal_cost_threshold (100), unknown_cost_value (255), trinary_costmap (true):
+//   how map values become costs, static_layer.map_topic ("map"),
 //   static_layer.map_subscribe_transient_local (true),
 //   inflation_layer.inflation_radius (0.55), inflation_layer.cost_scaling_factor (10.0).
 // Nav2 loads its layers as plugins listed in "plugins" and by default stacks static_layer,
@@ -46,7 +48,16 @@ namespace nav2_costmap_2d
 //
 // As in Nav2, configure creates a callback group of the node's own and spins it on a thread the
 // node owns until cleanup: the static layer's map subscription works without anyone spinning
-// the node.
+// the node. Activation starts the map update thread, which calls updateMap() every
+// 1 / update_frequency seconds while the costmap is started and not paused; deactivation
+// stops the costmap and joins the thread (so do shutdown and destruction of an active node).
+// A rolling window thus follows the robot's tf pose by itself.
+//
+// Where the stand-in parts from Nav2: Nav2's activation waits (forever) until the transform
+// global_frame -> robot_base_frame exists and its start()/resume() wait until one update has
+// found the robot pose; here they return at once and the update loop skips its cycles until
+// the pose is there. A non-rolling costmap takes every map received at once, where Nav2
+// copies it into the master grid at the next update.
 class Costmap2DROS : public nav2_util::LifecycleNode
 {
 public:
@@ -64,17 +75,21 @@ public:
   nav2_util::CallbackReturn on_shutdown(const rclcpp_lifecycle::State & state) override;
   void on_rcl_preshutdown() override;
 
-  // start/stop (de)activate the map updates; pause/resume suspend them.
+  // start/stop (de)activate the map updates; pause/resume suspend them. Only an active node has
+  // the update thread that carries them out.
   void start();
   void stop();
   void pause();
   void resume();
 
-  // Rebuilds the costmap at the current robot pose (rolling windows move along); skipped while
-  // stopped or paused or when the robot pose is unavailable.
+  // One cycle of the update loop: the layered costmap updated at the current robot pose (a
+  // rolling window moves to centre on it and is refilled from the static map); skipped while
+  // paused or stopped or when the robot pose is unavailable.
   void updateMap();
   // Rebuilds every layer from its source data.
   void resetLayers();
+  // True while every layer is current: here, once the static layer holds a map. It says
+  // nothing about whether a rolling window has reached the robot yet.
   bool isCurrent() {return layered_costmap_ && layered_costmap_->isCurrent();}
 
   bool getRobotPose(geometry_msgs::msg::PoseStamped & global_pose);
@@ -109,6 +124,10 @@ protected:
   void getParameters();
   void startExecutorThread();
   void stopExecutorThread();
+  // Calls updateMap() at `frequency` Hz while started, until told to shut down.
+  void mapUpdateLoop(double frequency);
+  void startMapUpdateThread();
+  void stopMapUpdateThread();
 
   std::unique_ptr<LayeredCostmap> layered_costmap_;
   std::unique_ptr<StaticLayer> static_layer_;
@@ -120,8 +139,12 @@ protected:
   std::shared_ptr<tf2_ros::Buffer> tf_buffer_;
   std::shared_ptr<tf2_ros::TransformListener> tf_listener_;
 
-  bool stopped_{true};
-  bool stop_updates_{false};
+  std::unique_ptr<std::thread> map_update_thread_;
+  std::atomic_bool map_update_thread_shutdown_{false};
+  // Set by the lifecycle transitions and pause()/resume() while the update thread reads them.
+  std::atomic_bool stopped_{true};
+  std::atomic_bool stop_updates_{false};
+  double map_update_frequency_{5.0};
 
   std::string footprint_;
   double footprint_padding_{0.01};

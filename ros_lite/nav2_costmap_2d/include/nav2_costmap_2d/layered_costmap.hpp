@@ -24,8 +24,11 @@ public:
   LayeredCostmap(std::string global_frame, bool rolling_window, bool track_unknown);
   ~LayeredCostmap();
 
-  // Rebuilds the master costmap. The robot pose matters only to rolling windows, which follow
-  // the robot; the static map is then cut out around it.
+  // One update at the robot pose. A rolling window moves so that the robot is at its centre
+  // (its origin staying on the grid of cells it started on) and is refilled from the static
+  // map: cells off the map take the default value (NO_INFORMATION when tracking unknown space,
+  // FREE_SPACE otherwise). A fixed master costmap already holds the static map, so an update
+  // leaves its cells as they are.
   void updateMap(double robot_x, double robot_y, double robot_yaw);
 
   std::string getGlobalFrameID() const {return global_frame_;}
@@ -45,6 +48,8 @@ public:
   double getCircumscribedRadius() {return circumscribed_radius_;}
   double getInscribedRadius() {return inscribed_radius_;}
   bool isSizeLocked() {return size_locked_;}
+  // True once updateMap() has run. Until then a rolling window has no place and holds only the
+  // default value.
   bool isInitialized() {return initialized_;}
 
   // ---- ros_lite only ----
@@ -61,6 +66,9 @@ public:
   void rebuild();
 
 private:
+  // The static map's costs in the master's cells, where the two grids differ.
+  void copyStaticMapIntoWindow();
+
   Costmap2D combined_costmap_;
   Costmap2D static_map_;
   InflationLayer inflation_;
