@@ -77,7 +77,7 @@ int main(int argc, char ** argv)
 {
   benchmark::Initialize(&argc, argv);
   // The planner's configuration is the parameter file's, as on the robot.
-  velmora_bench::initWithParameterFile(argv[0]);
+  velmora_bench::initWithParameterFile(argc, argv);
   DwbWorld::instance_ = std::make_unique<DwbWorld>();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -53,13 +54,15 @@ private:
 };
 
 // Starts rclcpp with the parameter file of the demo, so the controllers are configured as on
-// the robot.
-inline void initWithParameterFile(const char * program)
+// the robot. The program's own arguments follow it, so `--ros-args -p rolling_window:=false`
+// (say) measures another configuration.
+inline void initWithParameterFile(int argc, char ** argv)
 {
   std::vector<std::string> arguments{
-    program, "--ros-args", "--params-file",
+    argv[0], "--ros-args", "--params-file",
     ament_index_cpp::get_package_share_directory("velmora_nav2_controller_core") +
     "/config/velmora_nav2_controller.yaml"};
+  arguments.insert(arguments.end(), argv + 1, argv + argc);
   std::vector<char *> pointers;
   for (auto & argument : arguments) {
     pointers.push_back(argument.data());
@@ -78,6 +81,10 @@ inline void placeRobot(velmora_nav2_gridmap::GridMapROS & grid_map, double x, do
   transform.transform.translation.y = y;
   transform.transform.rotation = BaseRobot().eulerToQuaternion(yaw, 0.0, 0.0);
   grid_map.getCostmapROS()->getTfBuffer()->setTransform(transform, "bench", true);
+  // A rolling window must have moved onto the robot before anything plans on it.
+  if (!grid_map.waitForCostmap(std::chrono::seconds(5))) {
+    throw std::runtime_error("the costmap did not take the robot's place within 5 s");
+  }
 }
 
 // A final goal for `controller_id` east along the centre of aisle 1 (y 4.4) from x 7 to 11, a

@@ -107,7 +107,7 @@ BENCHMARK_CAPTURE(velocityCycle, pid_straight_only, std::string("pid_controller_
 int main(int argc, char ** argv)
 {
   benchmark::Initialize(&argc, argv);
-  velmora_bench::initWithParameterFile(argv[0]);
+  velmora_bench::initWithParameterFile(argc, argv);
   TebPidWorld::instance_ = std::make_unique<TebPidWorld>();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -24,6 +24,7 @@
 #include "scenario.hpp"
 #include "simulated_stack.hpp"
 #include "trace_recorder.hpp"
+#include "velmora_nav2_gridmap/occupancy_map_loader.hpp"
 #include "velmora_nav2_protocol/action/controller.hpp"
 #include "velmora/testing/rclcpp_environment.hpp"
 
@@ -230,13 +231,13 @@ protected:
 private:
   // The first pose driven at which the robot's outline covers an obstacle cell or leaves the
   // map. Only lethal cells count: the inflated ones round an obstacle are a margin the
-  // controllers keep, not a collision.
+  // controllers keep, not a collision. Judged on the whole map as loaded: the controllers'
+  // costmap may be a rolling window that trails the robot.
   std::optional<PlanarPose> firstCollision() const
   {
-    const auto costmap_ros = stack_->gridMap().getCostmapROS();
-    auto & costmap = *costmap_ros->getCostmap();
-    const auto footprint = costmap_ros->getRobotFootprint();
-    std::lock_guard<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap.getMutex());
+    auto costmap =
+      velmora_nav2_gridmap::OccupancyMapLoader::load(stack_->gridMap().getMapFile()).toCostmap();
+    const auto footprint = stack_->gridMap().getCostmapROS()->getRobotFootprint();
     for (const auto & pose : driven()) {
       std::vector<geometry_msgs::msg::Point> outline;
       nav2_costmap_2d::transformFootprint(pose.x, pose.y, pose.yaw, footprint, outline);
