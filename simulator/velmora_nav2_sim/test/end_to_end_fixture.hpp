@@ -49,8 +49,10 @@ constexpr double kPathSpacing = 0.05;
 // costmap node, the one node that declares it. The points at mid-side matter: the straight-only
 // PID follower checks the outline's points at or ahead of the robot's centre, and with the four
 // corners alone that is the front edge, two points, which the collision sweep refuses as no
-// outline at all. `parameters_file`, when given, is read first, as --params-file.
-inline ::testing::Environment * footprintEnvironment(const std::string & parameters_file = "")
+// outline at all. The controllers plan on the parameter file's rolling window of the map, as
+// on the robot, so that a cycle costs what it costs there. `parameters_file`, when given, is
+// read first, as --params-file.
+inline ::testing::Environment * robotEnvironment(const std::string & parameters_file = "")
 {
   std::vector<std::string> arguments{"--ros-args"};
   if (!parameters_file.empty()) {
@@ -58,7 +60,8 @@ inline ::testing::Environment * footprintEnvironment(const std::string & paramet
   }
   arguments.insert(arguments.end(), {"-p",
       "footprint:='[[0.30, 0.25], [0.30, -0.25], [0.0, -0.25], [-0.30, -0.25], [-0.30, 0.25], "
-      "[0.0, 0.25]]'"});
+      "[0.0, 0.25]]'", "-p", "rolling_window:=true", "-p", "width:=5", "-p", "height:=5",
+      "-p", "resolution:=0.05"});
   return new velmora::testing::RclcppEnvironment(arguments);
 }
 

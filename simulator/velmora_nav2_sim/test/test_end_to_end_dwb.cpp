@@ -33,7 +33,7 @@ std::string parametersFile()
 }
 
 const auto * const kEnvironment =
-  ::testing::AddGlobalTestEnvironment(footprintEnvironment(parametersFile()));
+  ::testing::AddGlobalTestEnvironment(robotEnvironment(parametersFile()));
 
 Action::Goal dwbGoal(const std::vector<PlanarPose> & waypoints)
 {

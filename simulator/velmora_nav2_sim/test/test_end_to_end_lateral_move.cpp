@@ -15,7 +15,7 @@ constexpr auto kMoveDeadline = 30s;
 constexpr double kPositionTolerance = 0.02;
 constexpr double kHeadingTolerance = 0.06;
 
-const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(footprintEnvironment());
+const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(robotEnvironment());
 
 class EndToEndLateralMove : public EndToEndTest
 {

@@ -35,7 +35,7 @@ constexpr double kConfiguredForward = 0.5;
 constexpr double kConfiguredSideways = 0.5;
 constexpr double kConfiguredTurn = 0.8;
 
-const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(footprintEnvironment());
+const auto * const kEnvironment = ::testing::AddGlobalTestEnvironment(robotEnvironment());
 
 geometry_msgs::msg::Twist velocityCap(double x, double y, double theta)
 {
