@@ -15,17 +15,19 @@ TEST(PointCloud2Iterator, ModifierPacksFieldsAndIteratorsWriteAndReadEachPoint)
 {
   sensor_msgs::msg::PointCloud2 cloud;
   sensor_msgs::PointCloud2Modifier modifier(cloud);
+  // Packed without padding; the double first keeps every point's double aligned.
   modifier.setPointCloud2Fields(
-    3, "x", 1, PointField::FLOAT32, "ring", 1, PointField::UINT16, "range", 1,
-    PointField::FLOAT64);
-  ASSERT_EQ(cloud.fields.size(), 3u);
-  EXPECT_EQ(cloud.fields[1].offset, 4u);
-  EXPECT_EQ(cloud.fields[2].offset, 6u);
-  EXPECT_EQ(cloud.point_step, 14u);
+    4, "range", 1, PointField::FLOAT64, "x", 1, PointField::FLOAT32, "ring", 1,
+    PointField::UINT16, "flags", 1, PointField::UINT16);
+  ASSERT_EQ(cloud.fields.size(), 4u);
+  EXPECT_EQ(cloud.fields[1].offset, 8u);
+  EXPECT_EQ(cloud.fields[2].offset, 12u);
+  EXPECT_EQ(cloud.fields[3].offset, 14u);
+  EXPECT_EQ(cloud.point_step, 16u);
   modifier.resize(3);
   EXPECT_EQ(modifier.size(), 3u);
   EXPECT_EQ(cloud.width, 3u);
-  EXPECT_EQ(cloud.row_step, 42u);
+  EXPECT_EQ(cloud.row_step, 48u);
 
   sensor_msgs::PointCloud2Iterator<float> x(cloud, "x");
   sensor_msgs::PointCloud2Iterator<double> range(cloud, "range");
@@ -38,7 +40,7 @@ TEST(PointCloud2Iterator, ModifierPacksFieldsAndIteratorsWriteAndReadEachPoint)
 
   // Read back through the raw bytes, then through the read-only iterator.
   float second_x = 0.0f;
-  std::memcpy(&second_x, cloud.data.data() + cloud.point_step, sizeof(float));
+  std::memcpy(&second_x, cloud.data.data() + cloud.point_step + 8, sizeof(float));
   EXPECT_FLOAT_EQ(second_x, 1.5f);
   const sensor_msgs::msg::PointCloud2 & readonly = cloud;
   sensor_msgs::PointCloud2ConstIterator<double> read_range(readonly, "range");
