@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "collision/collision_check.hpp"
+#include "footprints.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "tf2/LinearMath/Quaternion.h"
 #include "tf2_geometry_msgs/tf2_geometry_msgs.hpp"
@@ -16,6 +17,8 @@ using Collision::CollisionCheck;
 
 namespace
 {
+using footprints::rectangle;
+
 ::testing::Environment * const kRclcpp =
   ::testing::AddGlobalTestEnvironment(new velmora::testing::RclcppEnvironment);
 
@@ -37,18 +40,6 @@ geometry_msgs::msg::Twist twist(double vx, double vy, double wz)
   t.linear.y = vy;
   t.angular.z = wz;
   return t;
-}
-
-std::vector<geometry_msgs::msg::Point> rectangle(double half_length, double half_width)
-{
-  std::vector<geometry_msgs::msg::Point> points(4);
-  const double xs[] = {half_length, -half_length, -half_length, half_length};
-  const double ys[] = {half_width, half_width, -half_width, -half_width};
-  for (int i = 0; i < 4; ++i) {
-    points[i].x = xs[i];
-    points[i].y = ys[i];
-  }
-  return points;
 }
 
 // The default warehouse with a 0.5 m x 0.4 m robot (padded to 0.52 x 0.42, inscribed radius

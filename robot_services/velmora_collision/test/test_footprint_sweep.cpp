@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "collision/footprint_sweep.hpp"
+#include "footprints.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/inflation_layer.hpp"
 
@@ -15,19 +16,9 @@ using geometry_msgs::msg::Point;
 
 namespace
 {
-constexpr double kHalfTurn = 1.5707963267948966;
+using footprints::rectangle;
 
-std::vector<Point> rectangle(double half_length, double half_width)
-{
-  std::vector<Point> points(4);
-  const double xs[] = {half_length, -half_length, -half_length, half_length};
-  const double ys[] = {half_width, half_width, -half_width, -half_width};
-  for (int i = 0; i < 4; ++i) {
-    points[i].x = xs[i];
-    points[i].y = ys[i];
-  }
-  return points;
-}
+constexpr double kHalfTurn = 1.5707963267948966;
 
 // 10 m x 5 m of 0.05 m cells with a wall x 6.0-6.2 across it, inflated for a robot of inscribed
 // radius 0.16 m: inscribed cells reach 0.15 m in front of the wall (from x 5.85), lower inflated

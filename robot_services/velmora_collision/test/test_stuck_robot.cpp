@@ -9,30 +9,19 @@
 
 #include "collision/footprint_outline.hpp"
 #include "collision/footprint_sweep.hpp"
+#include "footprints.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 
 using Collision::FootprintOutline;
 using Collision::FootprintSweep;
 using Collision::Pose2;
 using Collision::Velocity2;
+using footprints::point;
+using footprints::rectangle;
 using geometry_msgs::msg::Point;
 
 namespace
 {
-Point point(double x, double y)
-{
-  Point result;
-  result.x = x;
-  result.y = y;
-  return result;
-}
-
-std::vector<Point> rectangle(double half_length, double half_width)
-{
-  return {point(half_length, half_width), point(-half_length, half_width),
-    point(-half_length, -half_width), point(half_length, -half_width)};
-}
-
 class StuckRobotTest : public ::testing::Test
 {
 protected:
