@@ -101,6 +101,8 @@ protected:
   void SetUp() override
   {
     stack_ = std::make_unique<velmora_apps::SimulatedStack>(start_);
+    whole_map_ =
+      velmora_nav2_gridmap::OccupancyMapLoader::load(stack_->gridMap().getMapFile()).toCostmap();
     node_ = std::make_shared<rclcpp::Node>("end_to_end_client");
     client_ = rclcpp_action::create_client<Action>(node_, "control_to_goal");
     executor_.add_node(node_);
@@ -225,6 +227,8 @@ protected:
   const PlanarPose start_;
   const std::chrono::milliseconds move_deadline_;
   std::unique_ptr<velmora_apps::SimulatedStack> stack_;
+  // The map as loaded, on which collisions are judged.
+  nav2_costmap_2d::Costmap2D whole_map_;
   rclcpp::Node::SharedPtr node_;
   rclcpp_action::Client<Action>::SharedPtr client_;
   ClientGoalHandle::SharedPtr handle_;
@@ -236,10 +240,8 @@ private:
   // map. Only lethal cells count: the inflated ones round an obstacle are a margin the
   // controllers keep, not a collision. Judged on the whole map as loaded: the controllers'
   // costmap may be a rolling window that trails the robot.
-  std::optional<PlanarPose> firstCollision() const
+  std::optional<PlanarPose> firstCollision()
   {
-    auto costmap =
-      velmora_nav2_gridmap::OccupancyMapLoader::load(stack_->gridMap().getMapFile()).toCostmap();
     const auto footprint = stack_->gridMap().getCostmapROS()->getRobotFootprint();
     for (const auto & pose : driven()) {
       std::vector<geometry_msgs::msg::Point> outline;
@@ -247,15 +249,15 @@ private:
       std::vector<nav2_costmap_2d::MapLocation> vertices;
       for (const auto & point : outline) {
         nav2_costmap_2d::MapLocation vertex{};
-        if (!costmap.worldToMap(point.x, point.y, vertex.x, vertex.y)) {
+        if (!whole_map_.worldToMap(point.x, point.y, vertex.x, vertex.y)) {
           return pose;
         }
         vertices.push_back(vertex);
       }
       std::vector<nav2_costmap_2d::MapLocation> cells;
-      costmap.convexFillCells(vertices, cells);
+      whole_map_.convexFillCells(vertices, cells);
       for (const auto & cell : cells) {
-        if (costmap.getCost(cell.x, cell.y) == nav2_costmap_2d::LETHAL_OBSTACLE) {
+        if (whole_map_.getCost(cell.x, cell.y) == nav2_costmap_2d::LETHAL_OBSTACLE) {
           return pose;
         }
       }
