@@ -1,7 +1,6 @@
 #include "teb_local_planner/teb_local_planner_ros.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -9,6 +8,7 @@
 #include <utility>
 
 #include "collision/footprint_sweep.hpp"
+#include "motion_window.hpp"
 #include "nav2_core/exceptions.hpp"
 #include "nav2_util/node_utils.hpp"
 #include "rclcpp/parameter_value.hpp"
@@ -19,14 +19,28 @@ namespace teb_local_planner
 namespace
 {
 
-// Samples per axis of the dynamic window, besides the pull itself.
-constexpr int kSamplesPerAxis = 5;
-// Gain from the heading error to the turn rate, 1/s, and from the distance to the look-ahead
-// point to the speed, 1/s.
+// Gain from the heading error to the turn rate, 1/s, and from the distance to the carrot to the
+// speed, 1/s.
 constexpr double kHeadingGain = 1.5;
 constexpr double kDistanceGain = 1.5;
-// Weight of the turn rate against the translation when candidates are compared.
-constexpr double kTurnWeight = 0.3;
+// A bend is where the path's direction has turned this far (rad) from its direction at the
+// robot; bends are looked for this far ahead (m), the direction measured over this base (m).
+constexpr double kBendAngle = 0.35;
+constexpr double kBendLookahead = 1.5;
+constexpr double kDirectionBase = 0.1;
+// The speed (m/s) a bend is entered at, and the share of the acceleration limit the robot
+// brakes with before it, leaving room for the window's coarse steps.
+constexpr double kBendSpeed = 0.15;
+constexpr double kBendBraking = 0.5;
+// How far (m) the carrot may run past a bend: close enough that the robot does not cut the
+// corner into the inner wall, far enough to keep the pull steady.
+constexpr double kCarrotPastBend = 0.2;
+// Heading errors (rad) up to which the robot drives at full speed, and from which it only turns
+// (where turning on the spot is free): a robot facing away from the path turns towards it first.
+constexpr double kDriveWhileTurning = 0.5;
+constexpr double kTurnFirst = 1.3;
+// Speeds below this (m/s, rad/s) are standing still.
+constexpr double kStanding = 1e-6;
 
 double yawOf(const geometry_msgs::msg::Quaternion & q)
 {
@@ -46,24 +60,16 @@ bool isFinite(const geometry_msgs::msg::Pose & pose)
          std::isfinite(q.z) && std::isfinite(q.w);
 }
 
+bool isStanding(double vx, double vy, double wz)
+{
+  return std::fabs(vx) < kStanding && std::fabs(vy) < kStanding && std::fabs(wz) < kStanding;
+}
+
 std::string metres(double value)
 {
   char text[32];
   std::snprintf(text, sizeof(text), "%.2f", value);
   return text;
-}
-
-// The values in [low, high] a window of half-width `reach` around `current` leaves, sampled.
-std::array<double, kSamplesPerAxis> sampleAxis(
-  double current, double reach, double low, double high)
-{
-  double from = std::clamp(current - reach, low, high);
-  double to = std::clamp(current + reach, low, high);
-  std::array<double, kSamplesPerAxis> samples{};
-  for (int i = 0; i < kSamplesPerAxis; ++i) {
-    samples[static_cast<std::size_t>(i)] = from + (to - from) * i / (kSamplesPerAxis - 1);
-  }
-  return samples;
 }
 
 }  // namespace
@@ -229,82 +235,109 @@ geometry_msgs::msg::TwistStamped TebLocalPlannerROS::computeVelocityCommands(
   std::unique_lock<nav2_costmap_2d::Costmap2D::mutex_t> lock(*costmap->getMutex());
   checkPathAhead(projection.along, {x, y, yaw}, *costmap);
 
-  // The pull: towards the look-ahead point in the robot frame, as fast as the limits allow and
-  // slow enough to stop at the end; turning towards the path's heading there.
-  const PlanPoint target = pointAt(projection.along + limits.lookahead_distance);
-  const double dx = target.x - x;
-  const double dy = target.y - y;
-  const double ex = std::cos(yaw) * dx + std::sin(yaw) * dy;
-  const double ey = -std::sin(yaw) * dx + std::cos(yaw) * dy;
-  const double gap = std::hypot(ex, ey);
-  const double to_end = std::hypot(last.x - x, last.y - y);
-  const double remaining = std::max(last.along - projection.along, to_end);
-  const double acc = std::max(limits.acc_lim_x, limits.acc_lim_y);
-  double speed = std::min(kDistanceGain * gap, std::sqrt(2.0 * acc * remaining));
-  double pull_x = gap > 0.0 ? speed * ex / gap : 0.0;
-  double pull_y = gap > 0.0 ? speed * ey / gap : 0.0;
-  // Scaled as a whole, so the direction of the pull survives the limits.
-  double scale = 1.0;
-  const double x_limit = pull_x >= 0.0 ? limits.max_vel_x : limits.max_vel_x_backwards;
-  if (std::fabs(pull_x) > x_limit) {
-    scale = std::min(scale, x_limit / std::fabs(pull_x));
-  }
-  if (std::fabs(pull_y) > limits.max_vel_y) {
-    scale = std::min(scale, limits.max_vel_y / std::fabs(pull_y));
-  }
-  pull_x *= scale;
-  pull_y *= scale;
-  const double pull_w = std::clamp(
-    kHeadingGain * wrapAngle(target.yaw - yaw), -limits.max_vel_theta, limits.max_vel_theta);
+  const Collision::Pose2 robot{x, y, yaw};
+  const auto footprint = costmap_ros_->getRobotFootprint();
+  Collision::FootprintSweep sweep(*costmap);
+  const Pull pull = pullTowardsPath(robot, projection.along, limits, sweep, footprint);
 
   const double period = limits.control_period;
-  const auto xs = sampleAxis(
-    velocity.linear.x, limits.acc_lim_x * period, -limits.max_vel_x_backwards, limits.max_vel_x);
-  const auto ys = sampleAxis(
-    velocity.linear.y, limits.acc_lim_y * period, -limits.max_vel_y, limits.max_vel_y);
-  const auto ws = sampleAxis(
-    velocity.angular.z, limits.acc_lim_theta * period, -limits.max_vel_theta,
-    limits.max_vel_theta);
-
-  struct Candidate
-  {
-    Collision::Velocity2 velocity;
-    double cost;
-  };
-  std::vector<Candidate> candidates;
-  candidates.reserve(kSamplesPerAxis * kSamplesPerAxis * kSamplesPerAxis + 1);
-  auto add = [&](double vx, double vy, double wz) {
-      const double cost = (vx - pull_x) * (vx - pull_x) + (vy - pull_y) * (vy - pull_y) +
-        kTurnWeight * (wz - pull_w) * (wz - pull_w);
-      candidates.push_back({{vx, vy, wz}, cost});
-    };
-  // The pull itself, brought into the window.
-  add(
-    std::clamp(pull_x, xs.front(), xs.back()), std::clamp(pull_y, ys.front(), ys.back()),
-    std::clamp(pull_w, ws.front(), ws.back()));
-  for (double vx : xs) {
-    for (double vy : ys) {
-      for (double wz : ws) {
-        add(vx, vy, wz);
-      }
+  const MotionWindow window(
+    {velocity.linear.x, limits.acc_lim_x * period, -limits.max_vel_x_backwards, limits.max_vel_x},
+    {velocity.linear.y, limits.acc_lim_y * period, -limits.max_vel_y, limits.max_vel_y},
+    {velocity.angular.z, limits.acc_lim_theta * period, -limits.max_vel_theta,
+      limits.max_vel_theta},
+    period);
+  const bool wants_to_move = !isStanding(pull.vx, pull.vy, pull.wz);
+  const bool stands = isStanding(velocity.linear.x, velocity.linear.y, velocity.angular.z);
+  for (const auto & candidate : window.ranked({pull.vx, pull.vy, pull.wz}, yaw)) {
+    // Standing on while the path pulls is no way out for a robot that already stands.
+    const bool stays = isStanding(candidate.vx, candidate.vy, candidate.wz);
+    if (stays && wants_to_move && stands) {
+      continue;
     }
-  }
-  std::sort(
-    candidates.begin(), candidates.end(),
-    [](const Candidate & a, const Candidate & b) {return a.cost < b.cost;});
-
-  Collision::FootprintSweep sweep(*costmap);
-  const auto footprint = costmap_ros_->getRobotFootprint();
-  for (const auto & candidate : candidates) {
-    if (sweep.isFree({x, y, yaw}, candidate.velocity, limits.sim_time, footprint)) {
-      command.twist.linear.x = candidate.velocity.vx;
-      command.twist.linear.y = candidate.velocity.vy;
-      command.twist.angular.z = candidate.velocity.wz;
+    if (sweep.isFree(robot, candidate, limits.sim_time, footprint)) {
+      command.twist.linear.x = candidate.vx;
+      command.twist.linear.y = candidate.vy;
+      command.twist.angular.z = candidate.wz;
       return command;
     }
   }
   throw nav2_core::PlannerException(
-          "TebPlanning: no collision-free motion within the limits, the robot is boxed in");
+          "TebPlanning: no collision-free motion within the limits, the robot is boxed in: "
+          "every motion the acceleration limits allow from its velocity (" +
+          metres(velocity.linear.x) + ", " + metres(velocity.linear.y) + ", " +
+          metres(velocity.angular.z) + ") brings its footprint onto an obstacle within " +
+          metres(limits.sim_time) + " s");
+}
+
+TebLocalPlannerROS::Pull TebLocalPlannerROS::pullTowardsPath(
+  const Collision::Pose2 & robot, double along, const Limits & limits,
+  Collision::FootprintSweep & sweep, const std::vector<geometry_msgs::msg::Point> & footprint)
+  const
+{
+  const PlanPoint & last = plan_.back();
+  const double acc = std::max(limits.acc_lim_x, limits.acc_lim_y);
+  const double to_bend = distanceToBend(along);
+
+  // The carrot: the look-ahead point, held back so that it runs little past a bend.
+  const double reach = std::min(limits.lookahead_distance, to_bend + kCarrotPastBend);
+  const PlanPoint carrot = pointAt(along + reach);
+  const double dx = carrot.x - robot.x;
+  const double dy = carrot.y - robot.y;
+  const double gap = std::hypot(dx, dy);
+  const double remaining =
+    std::max(last.along - along, std::hypot(last.x - robot.x, last.y - robot.y));
+  double speed = std::min(kDistanceGain * gap, std::sqrt(2.0 * acc * remaining));
+  if (std::isfinite(to_bend)) {
+    speed = std::min(
+      speed, std::sqrt(kBendSpeed * kBendSpeed + 2.0 * kBendBraking * acc * to_bend));
+  }
+  // As fast as the axis limits allow in that direction, seen from the robot.
+  const double c = std::cos(robot.yaw);
+  const double s = std::sin(robot.yaw);
+  const double ahead = gap > 0.0 ? (c * dx + s * dy) / gap : 0.0;
+  const double aside = gap > 0.0 ? (-s * dx + c * dy) / gap : 0.0;
+  const double x_limit = ahead >= 0.0 ? limits.max_vel_x : limits.max_vel_x_backwards;
+  if (std::fabs(ahead) > 0.0) {
+    speed = std::min(speed, x_limit / std::fabs(ahead));
+  }
+  if (std::fabs(aside) > 0.0) {
+    speed = std::min(speed, limits.max_vel_y / std::fabs(aside));
+  }
+
+  // The heading is the path's a full look-ahead on, so turns start before the bend; the rate
+  // brakes so that the turn ends there.
+  const double heading = pointAt(along + limits.lookahead_distance).yaw;
+  const double turn = wrapAngle(heading - robot.yaw);
+  const double rate = std::min(
+    {kHeadingGain * std::fabs(turn), std::sqrt(2.0 * limits.acc_lim_theta * std::fabs(turn)),
+      limits.max_vel_theta});
+  speed *= driveShareWhileTurning(robot, along, turn, limits, sweep, footprint);
+  return {gap > 0.0 ? speed * dx / gap : 0.0, gap > 0.0 ? speed * dy / gap : 0.0,
+    std::copysign(rate, turn)};
+}
+
+double TebLocalPlannerROS::driveShareWhileTurning(
+  const Collision::Pose2 & robot, double along, double turn, const Limits & limits,
+  Collision::FootprintSweep & sweep, const std::vector<geometry_msgs::msg::Point> & footprint)
+  const
+{
+  // The smaller of the errors against the path here and ahead: a robot part-way round a bend
+  // is not held for the rest of its turn.
+  const double here = std::fabs(wrapAngle(pointAt(along).yaw - robot.yaw));
+  const double error = std::min(here, std::fabs(turn));
+  const double full = std::cos(kDriveWhileTurning);
+  const double none = std::cos(kTurnFirst);
+  const double share = std::clamp((std::cos(error) - none) / (full - none), 0.0, 1.0);
+  if (share >= 1.0 || limits.max_vel_theta <= 0.0) {
+    return 1.0;
+  }
+  // Turning first only where the turn on the spot sweeps nothing; elsewhere it drives on and
+  // turns as the window lets it.
+  const bool can_turn_on_the_spot = sweep.isFree(
+    robot, {0.0, 0.0, std::copysign(limits.max_vel_theta, turn)},
+    std::fabs(turn) / limits.max_vel_theta, footprint);
+  return can_turn_on_the_spot ? share : 1.0;
 }
 
 void TebLocalPlannerROS::setSpeedLimit(const double & speed_limit, const bool & percentage)
@@ -402,6 +435,29 @@ TebLocalPlannerROS::PlanPoint TebLocalPlannerROS::pointAt(double along) const
   return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), b.yaw, along};
 }
 
+double TebLocalPlannerROS::directionAt(double along) const
+{
+  const PlanPoint from = pointAt(along);
+  const PlanPoint to = pointAt(along + kDirectionBase);
+  return std::atan2(to.y - from.y, to.x - from.x);
+}
+
+double TebLocalPlannerROS::distanceToBend(double along) const
+{
+  const double end = plan_.back().along - kDirectionBase;
+  if (along >= end) {
+    return std::numeric_limits<double>::infinity();
+  }
+  const double direction = directionAt(along);
+  constexpr double kStep = kDirectionBase / 2.0;
+  for (double s = along + kStep; s <= std::min(end, along + kBendLookahead); s += kStep) {
+    if (std::fabs(wrapAngle(directionAt(s) - direction)) > kBendAngle) {
+      return s - along;
+    }
+  }
+  return std::numeric_limits<double>::infinity();
+}
+
 void TebLocalPlannerROS::checkPathAhead(
   double along, const Collision::Pose2 & robot, nav2_costmap_2d::Costmap2D & costmap) const
 {
@@ -417,8 +473,20 @@ void TebLocalPlannerROS::checkPathAhead(
       break;
     }
   }
+  // The robot drives the path facing the path's heading, or, before it has turned, its own: a
+  // place is blocked only when the footprint fits there with neither.
   Collision::FootprintSweep sweep(costmap);
-  const std::size_t blocked = sweep.firstBlocked(robot, poses, costmap_ros_->getRobotFootprint());
+  const auto footprint = costmap_ros_->getRobotFootprint();
+  std::size_t blocked = sweep.firstBlocked(robot, poses, footprint);
+  for (; blocked < poses.size(); ++blocked) {
+    const Collision::Pose2 & place = poses[blocked];
+    const bool fits_as_facing =
+      sweep.firstBlocked(robot, {{place.x, place.y, place.yaw}}, footprint) > 0 ||
+      sweep.firstBlocked(robot, {{place.x, place.y, robot.yaw}}, footprint) > 0;
+    if (!fits_as_facing) {
+      break;
+    }
+  }
   if (blocked < ahead.size()) {
     const PlanPoint & point = ahead[blocked];
     throw nav2_core::PlannerException(

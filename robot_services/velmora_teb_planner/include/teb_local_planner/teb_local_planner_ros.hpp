@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "collision/footprint_sweep.hpp"
 #include "collision/planar_pose.hpp"
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "geometry_msgs/msg/twist.hpp"
@@ -23,15 +24,25 @@
 namespace teb_local_planner
 {
 
-// Local planner of a holonomic base. Every cycle it takes the point of the path a look-ahead
-// distance beyond the robot's projection on it, derives the motion that pulls the robot there
-// (slowing so that it can stop at the end of the path, heading towards the path's heading),
-// samples motions within the dynamic window that the acceleration limits leave around the
-// current velocity, and sends the one closest to that pull whose footprint stays clear of the
-// costmap's obstacles over the simulation time. Obstacles are what the collision checker's
-// FootprintSweep says they are: lethal and unknown cells and the map's edge, never inflated cost;
-// a robot whose footprint already covers obstacle cells may move out of them, or along them as
-// deep as it is, never deeper. The path ahead is judged the same way, from where the robot is.
+// Local planner of a holonomic base. Every cycle it projects the robot onto the path and pulls
+// it, in the map frame, towards a carrot a look-ahead distance further on: pulling towards a
+// point on the path corrects the cross-track error, and the carrot is held back to run at most
+// 0.2 m past a bend, so the robot does not cut the corner. The speed is as much as the axis
+// limits allow in that direction, slow enough to stop at the end of the path and to enter a
+// bend (a turn of the path's direction by more than 0.35 rad within 1.5 m) at 0.15 m/s. The
+// heading turns towards the path's heading a full look-ahead on; a robot facing more than about
+// 30 degrees away from the path drives slower, and from about 75 degrees on it turns on the spot
+// first, where that turn sweeps no obstacle. The commands that the acceleration limits leave
+// reachable within one control period (the dynamic window) are ranked by how closely the motion
+// they produce matches the pull, compared at the heading the robot will have mid-period (so a
+// turning robot still drives a straight line), and the first whose footprint stays clear over
+// the simulation time is sent. A robot that stands while the path pulls is not told to stand on:
+// when nothing else is clear it is boxed in and the planner says so. Obstacles are what the
+// collision checker's FootprintSweep says they are: lethal and unknown cells and the map's edge,
+// never inflated cost; a robot whose footprint already covers obstacle cells may move out of
+// them, or along them as deep as it is, never deeper. The path ahead is judged the same way,
+// from where the robot is: a place on it is blocked only when the footprint fits there neither
+// facing the path's heading nor facing the robot's own.
 //
 // Parameters, under "<name>." (read at configure, changeable at run time; each must be a
 // finite number at least 0, values that are not are refused):
@@ -44,7 +55,9 @@ namespace teb_local_planner
 //
 // Failures are thrown as nav2_core::PlannerException: an empty plan, a plan pose that is not
 // finite, a robot pose that is not finite, the robot too far off the path, the path ahead
-// blocked by an obstacle, limits that leave no motion, or a planner that is not active.
+// blocked by an obstacle (how far ahead and where), limits that leave no motion, a robot boxed
+// in (no command the window leaves is clear; its velocity is named), or a planner that is not
+// active.
 class TebLocalPlannerROS : public nav2_core::Controller
 {
 public:
@@ -107,10 +120,34 @@ private:
   Limits currentLimits() const;
   Projection project(double x, double y, std::size_t from) const;
   PlanPoint pointAt(double along) const;
+  // The direction (rad) the path runs in at `along`, from its positions, not its headings.
+  double directionAt(double along) const;
+  // How far along the path from `along` its direction has turned into a bend; infinite when it
+  // does not within the distance bends are looked for.
+  double distanceToBend(double along) const;
   // Throws when the footprint, placed along the path from `along` on, collides, the robot
   // standing at `robot`.
   void checkPathAhead(
     double along, const Collision::Pose2 & robot, nav2_costmap_2d::Costmap2D & costmap) const;
+
+  // A wanted motion: velocity in the map frame (m/s) and turn rate (rad/s).
+  struct Pull
+  {
+    double vx;
+    double vy;
+    double wz;
+  };
+  // The motion that follows the path from `robot`, projected at `along`.
+  Pull pullTowardsPath(
+    const Collision::Pose2 & robot, double along, const Limits & limits,
+    Collision::FootprintSweep & sweep,
+    const std::vector<geometry_msgs::msg::Point> & footprint) const;
+  // The share (0 to 1) of its speed the robot drives at while `turn` (rad) from the heading it
+  // should have: less the farther it faces away, unless it cannot turn on the spot.
+  double driveShareWhileTurning(
+    const Collision::Pose2 & robot, double along, double turn, const Limits & limits,
+    Collision::FootprintSweep & sweep,
+    const std::vector<geometry_msgs::msg::Point> & footprint) const;
 
   std::string name_;
   rclcpp_lifecycle::LifecycleNode::WeakPtr node_;
