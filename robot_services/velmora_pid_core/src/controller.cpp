@@ -2,30 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+
+#include "pose_math.hpp"
+
+using pid_core::FollowedPath;
+using pid_core::isFinite;
+using pid_core::wrapAngle;
+using pid_core::yawOf;
 
 namespace
 {
 
 constexpr double kPi = 3.14159265358979323846;
-
-double wrapAngle(double angle)
-{
-  return std::atan2(std::sin(angle), std::cos(angle));
-}
-
-double yawOf(const geometry_msgs::msg::Quaternion & q)
-{
-  return std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
-}
-
-bool isFinite(const geometry_msgs::msg::Pose & pose)
-{
-  const auto & p = pose.position;
-  const auto & q = pose.orientation;
-  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(q.x) && std::isfinite(q.y) &&
-         std::isfinite(q.z) && std::isfinite(q.w);
-}
 
 double seconds(const builtin_interfaces::msg::Time & stamp)
 {
@@ -39,35 +27,21 @@ Controller::Controller() = default;
 void Controller::init()
 {
   path_.clear();
-  arc_.clear();
+  leg_ = 0;
   segment_ = 0;
   speed_ = 0.0;
-  integral_ = 0.0;
-  last_error_ = 0.0;
-  has_last_error_ = false;
+  resetHeadingLaw();
   has_last_stamp_ = false;
   reverse_ = false;
+  turning_ = false;
 }
 
 void Controller::setStraightCB(const nav_msgs::msg::Path & path)
 {
-  path_.clear();
-  arc_.clear();
+  path_.assign(path, kBendStretch, kShortestChord, kTurnInPlaceError);
+  leg_ = 0;
   segment_ = 0;
   reverse_ = false;
-  for (const auto & stamped : path.poses) {
-    if (!isFinite(stamped.pose)) {
-      path_.clear();
-      arc_.clear();
-      return;
-    }
-    const Point point{stamped.pose.position.x, stamped.pose.position.y,
-      yawOf(stamped.pose.orientation)};
-    arc_.push_back(
-      path_.empty() ? 0.0 :
-      arc_.back() + std::hypot(point.x - path_.back().x, point.y - path_.back().y));
-    path_.push_back(point);
-  }
 }
 
 bool Controller::getVelocityCommands(
@@ -82,30 +56,51 @@ bool Controller::getVelocityCommands(
   const double yaw = yawOf(pose.pose.orientation);
   const double dt = cycleTime(pose);
 
-  const Projection projection = project(x, y);
+  FollowedPath::Projection projection = path_.project(x, y, segment_, path_.legEnd(leg_).pose);
+  while (leg_ + 1 < path_.legCount()) {
+    const FollowedPath::LegEnd & bend = path_.legEnd(leg_);
+    const Point & corner = path_.at(bend.pose);
+    if (bend.along - projection.along > kArrivalTolerance &&
+      std::hypot(corner.x - x, corner.y - y) > kArrivalTolerance)
+    {
+      break;
+    }
+    ++leg_;
+    resetHeadingLaw();
+    projection = path_.project(x, y, segment_, path_.legEnd(leg_).pose);
+  }
   segment_ = projection.segment;
-  const Point & last = path_.back();
-  const double to_end = std::hypot(last.x - x, last.y - y);
-  if (to_end <= kArrivalTolerance || projection.past_end) {
+  const FollowedPath::LegEnd & leg_end = path_.legEnd(leg_);
+  const Point & end = path_.at(leg_end.pose);
+  const double to_leg_end = std::hypot(end.x - x, end.y - y);
+  const bool last_leg = leg_ + 1 == path_.legCount();
+  if (last_leg && (to_leg_end <= kArrivalTolerance || projection.past_end)) {
     stop(cmd_vel);
     return true;
   }
 
-  const double target_along = std::min(projection.along + kLookAhead, arc_.back());
-  const Point target = pointAt(target_along);
-  const Point from = pointAt(std::max(0.0, target_along - kDirectionStretch));
+  const Point target = steeringPoint(projection.along);
   const double bearing = std::atan2(target.y - y, target.x - x);
-  chooseDirection(from, target, bearing);
+  const double on_leg = std::min(projection.along + kLookAhead, leg_end.along);
+  const Point from = path_.pointAt(std::max(0.0, on_leg - kDirectionStretch));
+  chooseDirection(from, path_.pointAt(on_leg), posesHeading(on_leg), bearing);
   const double error = wrapAngle(bearing - yaw + (reverse_ ? kPi : 0.0));
+  if (std::fabs(error) > kTurnInPlaceError && !turning_) {
+    turning_ = true;
+    resetHeadingLaw();
+  } else if (std::fabs(error) < kAlignedError && turning_) {
+    turning_ = false;
+    resetHeadingLaw();
+  }
   const double turn = headingLaw(error, dt);
 
   cmd_vel = geometry_msgs::msg::Twist();
-  if (std::fabs(error) > kTurnInPlaceError) {
+  if (turning_) {
     speed_ = 0.0;
     cmd_vel.angular.z = std::clamp(turn, -kMaxTurnRate, kMaxTurnRate);
     return false;
   }
-  const double remaining = std::max(arc_.back() - projection.along, to_end);
+  const double remaining = std::max(leg_end.along - projection.along, to_leg_end);
   const double stopping_speed = std::sqrt(2.0 * kDeceleration * remaining);
   const double wanted =
     std::max(kMinSpeed, std::min(kMaxSpeed, stopping_speed) * std::cos(error));
@@ -116,47 +111,35 @@ bool Controller::getVelocityCommands(
   return false;
 }
 
-Controller::Projection Controller::project(double x, double y) const
+Controller::Point Controller::steeringPoint(double along) const
 {
-  if (path_.size() == 1) {
-    return {0, 0.0, false};
+  // Past the end of the leg the point runs on straight, so that the robot comes to the bend (or
+  // the end) along the leg instead of turning towards the next one early.
+  const FollowedPath::LegEnd & end = path_.legEnd(leg_);
+  const double target_along = along + kLookAhead;
+  if (target_along <= end.along || !end.has_direction) {
+    return path_.pointAt(std::min(target_along, end.along));
   }
-  Projection best{segment_, arc_[segment_], false};
-  double best_distance = std::numeric_limits<double>::infinity();
-  for (std::size_t i = segment_; i + 1 < path_.size(); ++i) {
-    const Point & a = path_[i];
-    const Point & b = path_[i + 1];
-    const double length = arc_[i + 1] - arc_[i];
-    double t = 0.0;
-    if (length > 0.0) {
-      t = ((x - a.x) * (b.x - a.x) + (y - a.y) * (b.y - a.y)) / (length * length);
-    }
-    const bool beyond = i + 2 == path_.size() && length > 0.0 && t > 1.0;
-    t = std::clamp(t, 0.0, 1.0);
-    const double distance = std::hypot(a.x + t * (b.x - a.x) - x, a.y + t * (b.y - a.y) - y);
-    if (distance < best_distance) {
-      best_distance = distance;
-      best = {i, arc_[i] + t * length, beyond};
-    }
-  }
-  return best;
+  const Point & corner = path_.at(end.pose);
+  const double beyond = target_along - end.along;
+  return {corner.x + beyond * std::cos(end.direction), corner.y + beyond * std::sin(end.direction),
+    corner.yaw};
 }
 
-Controller::Point Controller::pointAt(double along) const
+double Controller::posesHeading(double along) const
 {
-  if (along >= arc_.back()) {
-    return path_.back();
+  // A bend's own pose may face either of its legs, so a leg with a pose of its own before its
+  // bend takes that pose's heading there.
+  const FollowedPath::LegEnd & end = path_.legEnd(leg_);
+  const std::size_t start = leg_ == 0 ? 0 : path_.legEnd(leg_ - 1).pose;
+  if (leg_ + 1 < path_.legCount() && end.pose > start + 1) {
+    along = std::min(along, path_.alongAt(end.pose - 1));
   }
-  const auto next = std::upper_bound(arc_.begin(), arc_.end(), along);
-  const std::size_t i = static_cast<std::size_t>(next - arc_.begin()) - 1;
-  const double length = arc_[i + 1] - arc_[i];
-  const double t = length > 0.0 ? (along - arc_[i]) / length : 0.0;
-  const Point & a = path_[i];
-  const Point & b = path_[i + 1];
-  return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), b.yaw};
+  return path_.pointAt(along).yaw;
 }
 
-void Controller::chooseDirection(const Point & from, const Point & target, double bearing)
+void Controller::chooseDirection(
+  const Point & from, const Point & target, double poses_heading, double bearing)
 {
   // A path whose poses face away from its direction of travel was planned to be driven
   // backwards: the rear is steered at the target instead of turning round. The direction of
@@ -167,7 +150,7 @@ void Controller::chooseDirection(const Point & from, const Point & target, doubl
   const double chord = std::hypot(target.x - from.x, target.y - from.y);
   const double travel =
     chord >= kShortestChord ? std::atan2(target.y - from.y, target.x - from.x) : bearing;
-  const double misalignment = std::fabs(wrapAngle(travel - target.yaw));
+  const double misalignment = std::fabs(wrapAngle(travel - poses_heading));
   if (misalignment > kPi / 2.0 + kDirectionHysteresis) {
     reverse_ = true;
   } else if (misalignment < kPi / 2.0 - kDirectionHysteresis) {
@@ -183,6 +166,14 @@ double Controller::cycleTime(const geometry_msgs::msg::PoseStamped & pose)
   last_stamp_ = stamp;
   has_last_stamp_ = true;
   return usable ? elapsed : kNominalCycle;
+}
+
+void Controller::resetHeadingLaw()
+{
+  // A jump of the error (a new leg, the start or the end of a turn in place) is no rate of change.
+  integral_ = 0.0;
+  last_error_ = 0.0;
+  has_last_error_ = false;
 }
 
 double Controller::headingLaw(double error, double dt)

@@ -3,6 +3,7 @@
 // simulated differential base along paths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -124,7 +125,7 @@ TEST(PidCore, RampsUpAtTheAccelerationAndKeepsWithinItsBounds)
 
   double previous = 0.0;
   for (int i = 0; i < 100; ++i) {
-    ASSERT_FALSE(core.getVelocityCommands(pose(0.5, 0.1, 0.3), command));
+    ASSERT_FALSE(core.getVelocityCommands(pose(0.5, 0.1, 0.1), command));
     EXPECT_GE(command.linear.x, previous - 1e-12);
     EXPECT_LE(command.linear.x, Controller::kMaxSpeed);
     EXPECT_LE(
@@ -247,5 +248,49 @@ TEST(PidCore, ArrivesAlongAPathOfManyTinySegments)
     geometry_msgs::msg::Twist last_moving;
     EXPECT_GT(driveToEnd(core, robot, last_moving), 0) << "towards " << c.end_x << ", " << c.end_y;
     EXPECT_LT(std::hypot(robot.x - c.end_x, robot.y - c.end_y), 0.15);
+  }
+}
+
+TEST(PidCore, StopsAtASharpBendToTurnInPlaceButDrivesThroughAGentleOne)
+{
+  // Two legs of 1.5 m with poses every 0.05 m, as a planner spaces them, meeting at (1.5, 0).
+  const auto bentPath = [](double turn) {
+      std::vector<geometry_msgs::msg::PoseStamped> poses;
+      for (int i = 0; i <= 30; ++i) {
+        poses.push_back(pose(0.05 * i, 0.0, 0.0));
+      }
+      for (int i = 1; i <= 30; ++i) {
+        poses.push_back(pose(1.5 + 0.05 * i * std::cos(turn), 0.05 * i * std::sin(turn), turn));
+      }
+      return path(poses);
+    };
+  for (const double turn : {kPi / 2.0, -kPi / 2.0, 0.2}) {
+    SCOPED_TRACE(turn);
+    Controller core;
+    core.setStraightCB(bentPath(turn));
+    Unicycle robot{0.0, 0.0, 0.0};
+    int turns_in_place = 0;
+    double worst_off_first_leg = 0.0;
+    bool done = false;
+    for (int cycle = 0; cycle < 2000 && !done; ++cycle) {
+      geometry_msgs::msg::Twist command;
+      done = core.getVelocityCommands(robot.stamped(), command);
+      if (command.linear.x == 0.0 && command.angular.z != 0.0) {
+        ++turns_in_place;
+        EXPECT_LT(std::hypot(robot.x - 1.5, robot.y), 2.0 * Controller::kArrivalTolerance)
+          << "turning in place away from the bend";
+      }
+      if (robot.x < 1.5 - Controller::kArrivalTolerance) {
+        worst_off_first_leg = std::max(worst_off_first_leg, std::fabs(robot.y));
+      }
+      robot.apply(command);
+    }
+    EXPECT_TRUE(done);
+    if (std::fabs(turn) > Controller::kTurnInPlaceError) {
+      EXPECT_GT(turns_in_place, 0);
+      EXPECT_LT(worst_off_first_leg, 0.01) << "no turning towards the next leg before the bend";
+    } else {
+      EXPECT_EQ(turns_in_place, 0);
+    }
   }
 }

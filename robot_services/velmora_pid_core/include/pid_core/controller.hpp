@@ -2,17 +2,27 @@
 #define PID_CORE__CONTROLLER_HPP_
 
 #include <cstddef>
-#include <vector>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "geometry_msgs/msg/twist.hpp"
 #include "nav_msgs/msg/path.hpp"
+#include "pid_core/followed_path.hpp"
 
 // Follows a path of poses with a forward-driving (or, for paths planned backwards, reversing)
 // base: it steers its heading with a PID law at a point a look-ahead distance further along
 // the path, ramps the speed up at a bounded acceleration and down so that it can stop at the
 // end, and reports arrival once the robot is within the arrival tolerance of the last pose or
 // has passed it.
+//
+// Sharp bends split the path into legs. Each leg is driven straight to its end: the steering
+// point never lies past the bend (beyond it, it runs on along the leg's last direction), the
+// speed ramps down to stop there, and the robot then turns in place onto the next leg. So the
+// robot never cuts a corner into the wall of a narrow corridor, and it keeps its centre on the
+// path where clearance is tight, as in a door.
+//
+// A heading error above kTurnInPlaceError is turned away in place until it is below
+// kAlignedError, so that the robot leaves a turn facing along the path and does not swing off
+// it; smaller errors are steered out while driving, along arcs of bounded curvature.
 //
 // The tuning is fixed (the constants below): the core has no node to read parameters from, and
 // the controllers that host it declare none, so the values live where they are documented.
@@ -32,11 +42,15 @@ public:
   // kMaxCurvature (1/m) so the base drives arcs, never pivots, except to face the path.
   static constexpr double kMaxTurnRate = 0.6;
   static constexpr double kMaxCurvature = 1.5;
-  // A heading error above this (rad) is first turned away in place.
-  static constexpr double kTurnInPlaceError = 0.8;
+  // A heading error above this (rad) is turned away in place, down to kAlignedError (rad). The
+  // same angle makes a bend sharp: a turn of the path's direction over kBendStretch (m) before
+  // and after a pose by more than this stops the robot there to turn in place.
+  static constexpr double kTurnInPlaceError = 0.4;
+  static constexpr double kAlignedError = 0.1;
+  static constexpr double kBendStretch = 0.2;
   // Distance along the path to the point steered at, m.
   static constexpr double kLookAhead = 0.4;
-  // Within this distance of the last pose the path is done, m.
+  // Within this distance of the last pose the path is done, and of a bend the bend is reached, m.
   static constexpr double kArrivalTolerance = 0.05;
   // Heading PID gains (per rad of error) and the bound of its integral term (rad s).
   static constexpr double kHeadingKp = 1.5;
@@ -65,31 +79,23 @@ public:
   bool getVelocityCommands(geometry_msgs::msg::PoseStamped pose, geometry_msgs::msg::Twist & cmd_vel);
 
 private:
-  struct Point
-  {
-    double x;
-    double y;
-    double yaw;
-  };
+  using Point = pid_core::FollowedPath::Point;
 
-  // Where the robot projects onto the path.
-  struct Projection
-  {
-    std::size_t segment;  // index of the segment's first pose
-    double along;         // arc length from the start of the path to the projection, m
-    bool past_end;        // beyond the last pose, along the last segment
-  };
-
-  Projection project(double x, double y) const;
-  Point pointAt(double along) const;
-  // Sets reverse_ for the stretch of path from the point `from` to the point `target`.
-  void chooseDirection(const Point & from, const Point & target, double bearing);
+  // The point steered at for a robot projected `along` metres down the current leg.
+  Point steeringPoint(double along) const;
+  // The heading of the path's poses at the point `along` metres down the current leg.
+  double posesHeading(double along) const;
+  // Sets reverse_ for the stretch of path from the point `from` to the point `target`, whose
+  // poses face `poses_heading`.
+  void chooseDirection(
+    const Point & from, const Point & target, double poses_heading, double bearing);
   double cycleTime(const geometry_msgs::msg::PoseStamped & pose);
   double headingLaw(double error, double dt);
+  void resetHeadingLaw();
   void stop(geometry_msgs::msg::Twist & cmd_vel);
 
-  std::vector<Point> path_;
-  std::vector<double> arc_;  // arc length at each pose
+  pid_core::FollowedPath path_;
+  std::size_t leg_{0};        // the leg being driven
   std::size_t segment_{0};    // progress: projections never go back before this segment
   double speed_{0.0};         // magnitude of the last commanded speed
   double integral_{0.0};
@@ -98,6 +104,7 @@ private:
   double last_stamp_{0.0};
   bool has_last_stamp_{false};
   bool reverse_{false};       // driving the path backwards
+  bool turning_{false};       // turning in place until aligned with the path
 };
 
 #endif  // PID_CORE__CONTROLLER_HPP_
