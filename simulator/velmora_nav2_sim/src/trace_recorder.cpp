@@ -54,15 +54,19 @@ void TraceRecorder::stop()
 void TraceRecorder::goalSent(std::size_t index)
 {
   const velmora_sim_robot::PlanarPose origin = robot_.mapPose();
+  const Clock::time_point now = Clock::now();
   std::lock_guard<std::mutex> lock(mutex_);
   current_goal_ = index + 1;
   trace_.goal_origins[current_goal_] = origin;
+  trace_.sent_times[current_goal_] = secondsSinceStart(now);
 }
 
 void TraceRecorder::goalFinished(std::size_t index, const std::string & status)
 {
+  const Clock::time_point now = Clock::now();
   std::lock_guard<std::mutex> lock(mutex_);
   trace_.statuses[index + 1] = status;
+  trace_.end_times[index + 1] = secondsSinceStart(now);
 }
 
 Trace TraceRecorder::trace() const
@@ -100,9 +104,15 @@ void TraceRecorder::takeSample()
   sample.command = robot_.command();
   const Clock::time_point now = Clock::now();
   std::lock_guard<std::mutex> lock(mutex_);
-  sample.time = std::chrono::duration<double>(now - start_time_).count();
+  sample.time = secondsSinceStart(now);
   sample.goal = current_goal_;
   trace_.samples.push_back(sample);
+}
+
+// Called with the mutex held: start_time_ is set under it.
+double TraceRecorder::secondsSinceStart(Clock::time_point moment) const
+{
+  return std::chrono::duration<double>(moment - start_time_).count();
 }
 
 }  // namespace velmora_apps

@@ -27,12 +27,15 @@ struct TraceSample
 };
 
 // What a run left behind: the samples in time order and, per goal number, where the robot was
-// when the goal was sent (the origin of a goal given relative to the robot) and its final status.
+// when the goal was sent (the origin of a goal given relative to the robot), its final status,
+// and when it was sent and when it ended (seconds since the recording started, as sample times).
 struct Trace
 {
   std::vector<TraceSample> samples;
   std::map<std::size_t, velmora_sim_robot::PlanarPose> goal_origins;
   std::map<std::size_t, std::string> statuses;
+  std::map<std::size_t, double> sent_times;
+  std::map<std::size_t, double> end_times;
 };
 
 // Samples the simulated robot's map pose and command at a fixed rate on a thread of its own,
@@ -65,6 +68,7 @@ private:
 
   void run();
   void takeSample();
+  double secondsSinceStart(Clock::time_point moment) const;
 
   const velmora_sim_robot::SimRobot & robot_;
   const Clock::duration period_;

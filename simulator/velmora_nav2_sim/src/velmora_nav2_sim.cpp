@@ -1,11 +1,14 @@
 // Runs a scenario of goals against the controller server on the simulated robot and checks that
 // each ends as the scenario expects:
-//   velmora_nav2_sim [SCENARIO.yaml] [--output DIR] [--ros-args --params-file FILE ...]
+//   velmora_nav2_sim [SCENARIO.yaml] [--output DIR] [--report FILE]
+//                    [--ros-args --params-file FILE ...]
 // Without a scenario file it runs the built-in default scenario. While it runs, the robot's pose
 // and command are sampled; at the end they are written to DIR (default: the current directory)
 // as velmora_nav2_sim_trace.csv, and drawn with the map and the goals' paths in
-// velmora_nav2_sim.svg. Exits 0 when every goal ended as expected, 1 when one did not, 2 on
-// unusable input or output.
+// velmora_nav2_sim.svg. A table of per-goal figures (status, duration, largest distance from the
+// path, smallest clearance of the outline from the map's obstacles) ends the output; --report
+// also writes it to FILE as CSV. Exits 0 when every goal ended as expected, 1 when one did not,
+// 2 on unusable input or output.
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +17,8 @@
 #include <string>
 
 #include "ament_index_cpp/get_package_share_directory.hpp"
+#include "goal_report.hpp"
+#include "outline_clearance.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "scenario.hpp"
 #include "scenario_runner.hpp"
@@ -28,7 +33,7 @@ namespace
 namespace fs = std::filesystem;
 
 constexpr const char * kUsage =
-  "usage: velmora_nav2_sim [SCENARIO.yaml] [--output DIR] [--ros-args ...]";
+  "usage: velmora_nav2_sim [SCENARIO.yaml] [--output DIR] [--report FILE] [--ros-args ...]";
 constexpr const char * kTraceFile = "velmora_nav2_sim_trace.csv";
 constexpr const char * kPictureFile = "velmora_nav2_sim.svg";
 
@@ -36,6 +41,7 @@ struct Options
 {
   std::string scenario;
   std::string output_directory{"."};
+  std::string report_file;  // none when empty
 };
 
 // The built-in scenario, installed with this package.
@@ -43,6 +49,16 @@ std::string defaultScenarioFile()
 {
   return ament_index_cpp::get_package_share_directory("velmora_nav2_sim") +
          "/scenarios/default.yaml";
+}
+
+// The value following the option at `index`, which moves past it.
+std::string optionValue(int argc, char ** argv, int & index, const char * what)
+{
+  if (index + 1 >= argc || std::string(argv[index + 1]) == "--ros-args") {
+    throw std::invalid_argument(
+            std::string(argv[index]) + " needs " + what + "\n" + std::string(kUsage));
+  }
+  return argv[++index];
 }
 
 // The runner's own arguments: those before "--ros-args", which rclcpp::init reads.
@@ -53,10 +69,9 @@ Options parseOptions(int argc, char ** argv)
   for (int index = 1; index < argc && std::string(argv[index]) != "--ros-args"; ++index) {
     const std::string argument = argv[index];
     if (argument == "--output") {
-      if (index + 1 >= argc || std::string(argv[index + 1]) == "--ros-args") {
-        throw std::invalid_argument("--output needs a directory\n" + std::string(kUsage));
-      }
-      options.output_directory = argv[++index];
+      options.output_directory = optionValue(argc, argv, index, "a directory");
+    } else if (argument == "--report") {
+      options.report_file = optionValue(argc, argv, index, "a file");
     } else if (argument.size() > 1 && argument[0] == '-') {
       throw std::invalid_argument("unknown option " + argument + "\n" + kUsage);
     } else if (scenario_given) {
@@ -72,14 +87,16 @@ Options parseOptions(int argc, char ** argv)
   return options;
 }
 
-// The trace and the picture, opened before the run so that an unusable directory is reported
-// before the robot moves rather than after.
+// The trace, the picture and the report when asked for, opened before the run so that an
+// unusable directory or file is reported before the robot moves rather than after.
 struct OutputFiles
 {
   fs::path trace_path;
   fs::path picture_path;
+  fs::path report_path;  // empty when no report is asked for
   std::ofstream trace;
   std::ofstream picture;
+  std::ofstream report;
 };
 
 void openFile(const fs::path & path, std::ofstream & file)
@@ -90,8 +107,9 @@ void openFile(const fs::path & path, std::ofstream & file)
   }
 }
 
-void openOutputFiles(const std::string & directory, OutputFiles & files)
+void openOutputFiles(const Options & options, OutputFiles & files)
 {
+  const std::string & directory = options.output_directory;
   std::error_code error;
   if (!fs::exists(directory, error)) {
     throw std::runtime_error("output directory " + directory + " does not exist");
@@ -105,6 +123,10 @@ void openOutputFiles(const std::string & directory, OutputFiles & files)
   files.picture_path = base / kPictureFile;
   openFile(files.trace_path, files.trace);
   openFile(files.picture_path, files.picture);
+  if (!options.report_file.empty()) {
+    files.report_path = options.report_file;
+    openFile(files.report_path, files.report);
+  }
 }
 
 void closeFile(const fs::path & path, std::ofstream & file, const char * what)
@@ -122,12 +144,23 @@ void writeOutputs(
 {
   velmora_apps::writeTraceCsv(trace.samples, files.trace);
   closeFile(files.trace_path, files.trace, "trace");
-  const velmora_apps::TraceSvgWriter picture(
-    velmora_nav2_gridmap::OccupancyMapLoader::load(stack.gridMap().getMapFile()));
+  const auto map = velmora_nav2_gridmap::OccupancyMapLoader::load(stack.gridMap().getMapFile());
+  const velmora_apps::TraceSvgWriter picture(map);
   picture.write(
     stack.robot().options().start_pose, velmora_apps::drawnGoals(scenario, trace), trace.samples,
     files.picture);
   closeFile(files.picture_path, files.picture, "picture");
+
+  // Clearance is judged on the map as loaded, not on the controllers' rolling window, with the
+  // padded outline the controllers plan with.
+  const velmora_apps::OutlineClearance clearance(
+    map.toCostmap(), stack.gridMap().getCostmapROS()->getRobotFootprint());
+  const auto figures = velmora_apps::goalFigures(scenario, trace, clearance);
+  velmora_apps::writeGoalReportTable(figures, std::cout);
+  if (!files.report_path.empty()) {
+    velmora_apps::writeGoalReportCsv(figures, files.report);
+    closeFile(files.report_path, files.report, "report");
+  }
 }
 }  // namespace
 
@@ -139,7 +172,7 @@ int main(int argc, char ** argv)
     const Options options = parseOptions(argc, argv);
     rclcpp::init(argc, argv);
     scenario = velmora_apps::loadScenario(options.scenario);
-    openOutputFiles(options.output_directory, files);
+    openOutputFiles(options, files);
   } catch (const std::exception & error) {
     std::cerr << "velmora_nav2_sim: " << error.what() << std::endl;
     return 2;

@@ -234,4 +234,13 @@ TEST_F(BadConfiguration, CommandLineGarbageIsNamed)
   expectBothRefuse({"-p", "max_vel:=[0.3,"}, "max_vel");
 }
 
+// The runner opens its report before the robot moves, so a report it cannot write is named at
+// once rather than after the whole scenario.
+TEST_F(BadConfiguration, AnUnwritableReportIsNamedBeforeTheRun)
+{
+  const std::string report = (directory_ / "absent" / "report.csv").string();
+  expectRefusal(
+    VELMORA_SIM_RUNNER, {"--output", directory_.string(), "--report", report}, report);
+}
+
 }  // namespace
