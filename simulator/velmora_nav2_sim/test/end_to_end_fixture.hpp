@@ -51,8 +51,9 @@ constexpr double kPathSpacing = 0.05;
 // corners alone that is the front edge, two points, which the collision sweep refuses as no
 // outline at all. The controllers plan on the parameter file's rolling window of the map, as
 // on the robot, so that a cycle costs what it costs there. `parameters_file`, when given, is
-// read first, as --params-file.
-inline ::testing::Environment * robotEnvironment(const std::string & parameters_file = "")
+// read first, as --params-file; `more_arguments` (such as "-p", "yaml_filename:=...") last.
+inline ::testing::Environment * robotEnvironment(
+  const std::string & parameters_file = "", const std::vector<std::string> & more_arguments = {})
 {
   std::vector<std::string> arguments{"--ros-args"};
   if (!parameters_file.empty()) {
@@ -62,6 +63,7 @@ inline ::testing::Environment * robotEnvironment(const std::string & parameters_
       "footprint:='[[0.30, 0.25], [0.30, -0.25], [0.0, -0.25], [-0.30, -0.25], [-0.30, 0.25], "
       "[0.0, 0.25]]'", "-p", "rolling_window:=true", "-p", "width:=5", "-p", "height:=5",
       "-p", "resolution:=0.05"});
+  arguments.insert(arguments.end(), more_arguments.begin(), more_arguments.end());
   return new velmora::testing::RclcppEnvironment(arguments);
 }
 
