@@ -38,3 +38,27 @@ source_install() {
   source "$install_base/setup.bash"
   set -u
 }
+
+# run_benchmark PREFIX BINARY [ARGUMENTS...]: runs one Google Benchmark program and prints one
+# line per figure, "PREFIX/benchmark: mean, p50/p99/max where the program measures them"
+# (milliseconds); prints nothing when the arguments filter out all its benchmarks.
+run_benchmark() {
+  local prefix=$1 binary=$2
+  shift 2
+  local report
+  report=$(mktemp)
+  SPDLOG_STDOUT=false SPDLOG_SYSTEMD=false SPDLOG_LEVEL=info "$binary" \
+    --benchmark_out="$report" --benchmark_out_format=json "$@" </dev/null >/dev/null 2>&1
+  if [[ -s $report ]]; then
+    /usr/bin/python3 -c '
+import json, sys
+prefix = sys.argv[1]
+report = json.load(open(sys.argv[2]))
+for run in report["benchmarks"]:
+    figures = ["%.4g %s/op" % (run["real_time"], run["time_unit"])]
+    figures += ["%s %.4g" % (key, run[key]) for key in ("p50_ms", "p99_ms", "max_ms") if key in run]
+    print("%s/%s: %s" % (prefix, run["name"], ", ".join(figures)))
+' "$prefix" "$report"
+  fi
+  rm -f "$report"
+}
