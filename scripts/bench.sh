@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/workspace.sh"
 colcon_build
 source_install
-mapfile -t programs < <(find "$build_base" -mindepth 2 -maxdepth 2 -type f -executable \
+mapfile -t programs < <(find "$build_base" -mindepth 2 -maxdepth 3 -type f -executable \
   -name 'bench_*' | sort)
 if ((${#programs[@]} == 0)); then
   echo "no benchmark programs: Google Benchmark (libbenchmark-dev) was not found" >&2

@@ -13,7 +13,11 @@ source_install
 warehouse="$install_base/velmora_nav2_gridmap/share/velmora_nav2_gridmap/maps/warehouse.yaml"
 large="$install_base/velmora_sim_worlds/share/velmora_sim_worlds/worlds/warehouse_large.yaml"
 for program in bench_dwb_cycle bench_teb_pid_cycle; do
-  binary="$build_base/velmora_nav2_controller_core/$program"
+  binary="$build_base/velmora_nav2_controller_core/bench/$program"
+  if [[ ! -x $binary ]]; then
+    echo "no $binary: Google Benchmark (libbenchmark-dev) was not found" >&2
+    exit 1
+  fi
   for map in "$warehouse" "$large"; do
     for rolling in true false; do
       run_benchmark "$program/$(basename "$map" .yaml)/rolling_window=$rolling" "$binary" "$@" \

@@ -15,6 +15,7 @@
 #include "collision/footprint_cells.hpp"
 #include "collision/footprint_outline.hpp"
 #include "collision/footprint_sweep.hpp"
+#include "map_pose.hpp"
 #include "nav2_core/exceptions.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
@@ -79,17 +80,6 @@ const World kOpenFloor{
   "OpenFloor",
   {{0.5, 0.5, 7.5, 7.5}},
   {{1.5, 1.5}, {6.5, 5.0}}};
-
-PoseStamped pose(double x, double y, double yaw)
-{
-  PoseStamped result;
-  result.header.frame_id = "map";
-  result.pose.position.x = x;
-  result.pose.position.y = y;
-  result.pose.orientation.z = std::sin(yaw / 2.0);
-  result.pose.orientation.w = std::cos(yaw / 2.0);
-  return result;
-}
 
 // A pose every 0.05 m along the polyline, each facing the next (the last the one before it).
 nav_msgs::msg::Path plannedPath(const std::vector<Point> & centre_line)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "map_pose.hpp"
 #include "nav2_core/exceptions.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "rclcpp/rclcpp.hpp"
@@ -30,17 +31,6 @@ constexpr double kPeriod = 0.05;  // the planner's default control period
 
 ::testing::Environment * const kRclcpp =
   ::testing::AddGlobalTestEnvironment(new velmora::testing::RclcppEnvironment);
-
-PoseStamped pose(double x, double y, double yaw)
-{
-  PoseStamped result;
-  result.header.frame_id = "map";
-  result.pose.position.x = x;
-  result.pose.position.y = y;
-  result.pose.orientation.z = std::sin(yaw / 2.0);
-  result.pose.orientation.w = std::cos(yaw / 2.0);
-  return result;
-}
 
 // Aisle 1 runs east-west between the shelf rows at y 2.6-3.4 and 5.4-6.2 (x 2-11).
 nav_msgs::msg::Path aislePath(double from_x, double to_x, double y = 4.4)
