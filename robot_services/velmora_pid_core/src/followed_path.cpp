@@ -117,7 +117,8 @@ FollowedPath::Projection FollowedPath::project(
 
 FollowedPath::Point FollowedPath::pointAt(double along) const
 {
-  if (along >= arc_.back()) {
+  // A path of one pose has no segment: that pose is every point of it.
+  if (along >= arc_.back() || points_.size() == 1) {
     return points_.back();
   }
   // The first pose past the start at or beyond `along` ends its segment.
