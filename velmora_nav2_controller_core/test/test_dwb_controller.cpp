@@ -15,12 +15,14 @@
 #include "rclcpp/exceptions.hpp"
 #include "scripted_dwb/script.hpp"
 #include "velmora/testing/log_capture.hpp"
+#include "velmora/testing/map_pose.hpp"
 
 namespace
 {
 
 using geometry_msgs::msg::PoseStamped;
 using Goal = velmora_nav2_protocol::action::Controller::Goal;
+using velmora::testing::pose;
 using scripted_dwb::script;
 using scripted_dwb::Sample;
 using scripted_dwb::straight;
@@ -28,17 +30,6 @@ using scripted_dwb::straight;
 constexpr double kEps = 1e-6;
 constexpr double kPi = 3.14159265358979323846;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-PoseStamped pose(double x, double y, double yaw = 0.0)
-{
-  PoseStamped result;
-  result.header.frame_id = "map";
-  result.pose.position.x = x;
-  result.pose.position.y = y;
-  result.pose.orientation.z = std::sin(yaw / 2.0);
-  result.pose.orientation.w = std::cos(yaw / 2.0);
-  return result;
-}
 
 // A path from (x0, y) to (x1, y) with a pose every `spacing` metres.
 std::shared_ptr<Goal> straightGoal(double x0, double x1, double y = 2.0, double spacing = 0.1)

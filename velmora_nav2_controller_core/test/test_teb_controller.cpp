@@ -12,6 +12,7 @@
 #include "controller_base_fixture.hpp"
 #include "nav2_core/exceptions.hpp"
 #include "velmora/testing/log_capture.hpp"
+#include "velmora/testing/map_pose.hpp"
 
 namespace
 {
@@ -19,19 +20,9 @@ namespace
 using geometry_msgs::msg::PoseStamped;
 using geometry_msgs::msg::Twist;
 using Goal = velmora_nav2_protocol::action::Controller::Goal;
+using velmora::testing::pose;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-PoseStamped pose(double x, double y, double yaw = 0.0)
-{
-  PoseStamped result;
-  result.header.frame_id = "map";
-  result.pose.position.x = x;
-  result.pose.position.y = y;
-  result.pose.orientation.z = std::sin(yaw / 2.0);
-  result.pose.orientation.w = std::cos(yaw / 2.0);
-  return result;
-}
 
 // A goal along y = 1.0 in the room, from x 0.5 to `to_x` in `count` poses.
 std::shared_ptr<Goal> goal(std::size_t count = 10, double to_x = 2.5, bool finished = true)

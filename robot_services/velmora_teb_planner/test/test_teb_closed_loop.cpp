@@ -15,13 +15,13 @@
 #include "collision/footprint_cells.hpp"
 #include "collision/footprint_outline.hpp"
 #include "collision/footprint_sweep.hpp"
-#include "map_pose.hpp"
 #include "nav2_core/exceptions.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "nav2_costmap_2d/costmap_2d_ros.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "teb_local_planner/teb_local_planner_ros.hpp"
+#include "velmora/testing/map_pose.hpp"
 #include "velmora/testing/rclcpp_environment.hpp"
 
 namespace
@@ -30,6 +30,7 @@ namespace
 using geometry_msgs::msg::PoseStamped;
 using geometry_msgs::msg::Twist;
 using teb_local_planner::TebLocalPlannerROS;
+using velmora::testing::pose;
 
 ::testing::Environment * const kRclcpp =
   ::testing::AddGlobalTestEnvironment(new velmora::testing::RclcppEnvironment);

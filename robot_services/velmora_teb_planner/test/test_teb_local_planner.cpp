@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "map_pose.hpp"
 #include "nav2_core/exceptions.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "teb_local_planner/teb_local_planner_ros.hpp"
+#include "velmora/testing/map_pose.hpp"
 #include "velmora/testing/rclcpp_environment.hpp"
 #include "velmora_nav2_gridmap/grid_map_ros.hpp"
 
@@ -25,6 +25,7 @@ namespace
 using geometry_msgs::msg::PoseStamped;
 using geometry_msgs::msg::Twist;
 using teb_local_planner::TebLocalPlannerROS;
+using velmora::testing::pose;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kPeriod = 0.05;  // the planner's default control period

@@ -30,15 +30,6 @@ double distanceToSegment(const PlanarPose & a, const PlanarPose & b, double x, d
   return std::hypot(x - (a.x + t * dx), y - (a.y + t * dy));
 }
 
-double distanceToPath(const std::vector<PlanarPose> & path, double x, double y)
-{
-  double nearest = distanceToSegment(path.front(), path.front(), x, y);
-  for (std::size_t i = 1; i < path.size(); ++i) {
-    nearest = std::min(nearest, distanceToSegment(path[i - 1], path[i], x, y));
-  }
-  return nearest;
-}
-
 std::vector<PlanarPose> posesOf(std::size_t number, const PlanarPose & origin, const Trace & trace)
 {
   std::vector<PlanarPose> poses{origin};
@@ -98,6 +89,15 @@ void writeCsvRow(const Row & row, std::ostream & out)
   out << '\n';
 }
 }  // namespace
+
+double distanceToPath(const std::vector<PlanarPose> & path, double x, double y)
+{
+  double nearest = distanceToSegment(path.front(), path.front(), x, y);
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    nearest = std::min(nearest, distanceToSegment(path[i - 1], path[i], x, y));
+  }
+  return nearest;
+}
 
 std::vector<GoalFigures> goalFigures(
   const Scenario & scenario, const Trace & trace, const OutlineClearance & clearance)

@@ -30,6 +30,11 @@ struct GoalFigures
   std::optional<double> min_clearance_m;
 };
 
+// The distance from (x, y) to `path` (at least one pose) taken as a polyline; a one-pose path is
+// that point.
+double distanceToPath(
+  const std::vector<velmora_sim_robot::PlanarPose> & path, double x, double y);
+
 // The figures of every goal of `scenario`, in its order, from the trace of its run. A goal's
 // poses are where the robot was when the goal was sent and every sample tagged with it; its path
 // is placed in the map frame as the trace picture places it.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "nav2_costmap_2d/cost_values.hpp"
+#include "nav2_costmap_2d/footprint.hpp"
 #include "velmora_nav2_gridmap/distance_transform.hpp"
 
 namespace velmora_apps
@@ -81,7 +82,8 @@ OutlineClearance::OutlineClearance(
 
 double OutlineClearance::at(const velmora_sim_robot::PlanarPose & pose) const
 {
-  const std::vector<Point> outline = placedOutline(pose);
+  std::vector<Point> outline;
+  nav2_costmap_2d::transformFootprint(pose.x, pose.y, pose.yaw, footprint_, outline);
   if (!std::all_of(outline.begin(), outline.end(), [this](const Point & p) {return onMap(p);}) ||
     enclosesLethalCell(outline))
   {
@@ -92,19 +94,6 @@ double OutlineClearance::at(const velmora_sim_robot::PlanarPose & pose) const
     return std::numeric_limits<double>::infinity();
   }
   return std::max(0.0, nearestCentreAlongEdges(outline) - 0.5 * resolution_);
-}
-
-std::vector<OutlineClearance::Point> OutlineClearance::placedOutline(
-  const velmora_sim_robot::PlanarPose & pose) const
-{
-  std::vector<Point> outline;
-  outline.reserve(footprint_.size());
-  for (const auto & vertex : footprint_) {
-    const auto placed =
-      velmora_sim_robot::compose(pose, velmora_sim_robot::PlanarPose{vertex.x, vertex.y, 0.0});
-    outline.push_back(Point{placed.x, placed.y});
-  }
-  return outline;
 }
 
 bool OutlineClearance::onMap(const Point & point) const
@@ -176,7 +165,9 @@ double OutlineClearance::nearestCentreAlongEdges(const std::vector<Point> & outl
     const int samples = std::max(1, static_cast<int>(std::ceil(length / step)));
     for (int k = 0; k < samples; ++k) {
       const double t = static_cast<double>(k) / samples;
-      const Point sample{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+      Point sample;
+      sample.x = a.x + t * (b.x - a.x);
+      sample.y = a.y + t * (b.y - a.y);
       nearest = std::min(nearest, centreDistance(sample));
     }
   }

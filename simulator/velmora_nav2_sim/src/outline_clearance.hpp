@@ -37,13 +37,8 @@ public:
   double at(const velmora_sim_robot::PlanarPose & pose) const;
 
 private:
-  struct Point
-  {
-    double x;
-    double y;
-  };
+  using Point = geometry_msgs::msg::Point;
 
-  std::vector<Point> placedOutline(const velmora_sim_robot::PlanarPose & pose) const;
   bool onMap(const Point & point) const;
   // The distance from `point` to the nearest lethal cell centre, interpolated between cells.
   double centreDistance(const Point & point) const;

@@ -11,6 +11,7 @@
 #include "ament_index_cpp/get_package_share_directory.hpp"
 
 #include "end_to_end_fixture.hpp"
+#include "goal_report.hpp"
 
 namespace
 {
@@ -76,13 +77,8 @@ protected:
   double largestSwingFrom(const PlanarPose & a, const PlanarPose & b) const
   {
     double largest = 0.0;
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double length_squared = dx * dx + dy * dy;
     for (const auto & pose : driven()) {
-      const double t =
-        std::clamp(((pose.x - a.x) * dx + (pose.y - a.y) * dy) / length_squared, 0.0, 1.0);
-      largest = std::max(largest, std::hypot(a.x + t * dx - pose.x, a.y + t * dy - pose.y));
+      largest = std::max(largest, velmora_apps::distanceToPath({a, b}, pose.x, pose.y));
     }
     return largest;
   }
