@@ -8,7 +8,7 @@ packages=(
   libspdlog-dev libfmt-dev libyaml-cpp-dev libsystemd-dev libtinyxml2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   colcon python3-colcon-ros python3-colcon-cmake python3-colcon-test-result
-  ament-cmake ament-cmake-ros ament-cmake-googletest python3-ament-package libament-index-cpp-dev
+  ament-cmake ament-cmake-ros ament-cmake-googletest ament-cmake-pytest python3-ament-package libament-index-cpp-dev
 )
 
 missing=()
