@@ -81,9 +81,15 @@ bool Controller::getVelocityCommands(
 
   const Point target = steeringPoint(projection.along);
   const double bearing = std::atan2(target.y - y, target.x - x);
+  // The direction of travel is the path's own along the stretch leading to the point ahead, so
+  // neither turning on the spot nor standing beside the end changes it; only a path too short
+  // to have one lets the bearing stand in.
   const double on_leg = std::min(projection.along + kLookAhead, leg_end.along);
-  const Point from = path_.pointAt(std::max(0.0, on_leg - kDirectionStretch));
-  chooseDirection(from, path_.pointAt(on_leg), posesHeading(on_leg), bearing);
+  double travel = 0.0;
+  if (!path_.directionBefore(on_leg, kDirectionStretch, kShortestChord, travel)) {
+    travel = bearing;
+  }
+  chooseDirection(travel, posesHeading(on_leg));
   const double error = wrapAngle(bearing - yaw + (reverse_ ? kPi : 0.0));
   if (std::fabs(error) > kTurnInPlaceError && !turning_) {
     turning_ = true;
@@ -138,18 +144,11 @@ double Controller::posesHeading(double along) const
   return path_.pointAt(along).yaw;
 }
 
-void Controller::chooseDirection(
-  const Point & from, const Point & target, double poses_heading, double bearing)
+void Controller::chooseDirection(double travel, double poses_heading)
 {
   // A path whose poses face away from its direction of travel was planned to be driven
-  // backwards: the rear is steered at the target instead of turning round. The direction of
-  // travel is the path's own along the stretch leading to the target, so neither turning on the
-  // spot nor standing beside the end changes it; only a path too short to have one lets the
-  // bearing stand in. Near the boundary the choice is kept, so that the robot does not dither
-  // between the two.
-  const double chord = std::hypot(target.x - from.x, target.y - from.y);
-  const double travel =
-    chord >= kShortestChord ? std::atan2(target.y - from.y, target.x - from.x) : bearing;
+  // backwards: the rear is steered at the target instead of turning round. Near the boundary
+  // the choice is kept, so that the robot does not dither between the two.
   const double misalignment = std::fabs(wrapAngle(travel - poses_heading));
   if (misalignment > kPi / 2.0 + kDirectionHysteresis) {
     reverse_ = true;

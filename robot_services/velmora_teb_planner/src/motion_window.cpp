@@ -37,13 +37,10 @@ MotionWindow::Range MotionWindow::rangeOf(const Axis & axis)
 }
 
 double MotionWindow::costOf(
-  const Collision::Velocity2 & command, const Wanted & wanted, double yaw) const
+  const Collision::Velocity2 & command, const Wanted & wanted, const Heading & heading)
 {
-  const double heading = yaw + command.wz * period_ / 2.0;
-  const double c = std::cos(heading);
-  const double s = std::sin(heading);
-  const double ex = command.vx * c - command.vy * s - wanted.vx;
-  const double ey = command.vx * s + command.vy * c - wanted.vy;
+  const double ex = command.vx * heading.c - command.vy * heading.s - wanted.vx;
+  const double ey = command.vx * heading.s + command.vy * heading.c - wanted.vy;
   const double ew = command.wz - wanted.wz;
   return ex * ex + ey * ey + kTurnWeight * ew * ew;
 }
@@ -58,16 +55,16 @@ std::vector<Collision::Velocity2> MotionWindow::ranked(const Wanted & wanted, do
 
   std::vector<std::pair<double, Collision::Velocity2>> scored;
   scored.reserve(turns.size() * (kSamplesPerAxis * kSamplesPerAxis + 1));
-  auto add = [&](const Collision::Velocity2 & command) {
-      scored.emplace_back(costOf(command, wanted, yaw), command);
-    };
   for (double wz : turns) {
-    // The wanted map-frame velocity seen from the heading this turn rate gives mid-period.
-    const double heading = yaw + wz * period_ / 2.0;
-    const double c = std::cos(heading);
-    const double s = std::sin(heading);
-    add({std::clamp(c * wanted.vx + s * wanted.vy, x_.from, x_.to),
-        std::clamp(-s * wanted.vx + c * wanted.vy, y_.from, y_.to), wz});
+    // Every command of this turn rate is compared at the heading it gives mid-period.
+    const double mid_period = yaw + wz * period_ / 2.0;
+    const Heading heading{std::cos(mid_period), std::sin(mid_period)};
+    auto add = [&](const Collision::Velocity2 & command) {
+        scored.emplace_back(costOf(command, wanted, heading), command);
+      };
+    // The wanted map-frame velocity seen from that heading, brought into the window.
+    add({std::clamp(heading.c * wanted.vx + heading.s * wanted.vy, x_.from, x_.to),
+        std::clamp(-heading.s * wanted.vx + heading.c * wanted.vy, y_.from, y_.to), wz});
     for (int i = 0; i < kSamplesPerAxis; ++i) {
       for (int j = 0; j < kSamplesPerAxis; ++j) {
         add({sample(x_.from, x_.to, i), sample(y_.from, y_.to, j), wz});

@@ -47,8 +47,17 @@ private:
     double to;
   };
 
+  // Cosine and sine of a heading.
+  struct Heading
+  {
+    double c;
+    double s;
+  };
+
   static Range rangeOf(const Axis & axis);
-  double costOf(const Collision::Velocity2 & command, const Wanted & wanted, double yaw) const;
+  // How far the motion of `command`, driven at `heading`, is from `wanted`.
+  static double costOf(
+    const Collision::Velocity2 & command, const Wanted & wanted, const Heading & heading);
 
   Range x_;
   Range y_;

@@ -7,8 +7,8 @@
 #include <tuple>
 #include <utility>
 
+#include "collision/footprint_outline.hpp"
 #include "nav2_costmap_2d/cost_values.hpp"
-#include "nav2_costmap_2d/footprint.hpp"
 #include "velmora_nav2_gridmap/distance_transform.hpp"
 
 namespace velmora_apps
@@ -52,20 +52,6 @@ std::vector<float> lethalDistances(const nav2_costmap_2d::Costmap2D & map)
   return distances;
 }
 
-// Crossing-number test; a footprint of fewer than three points encloses nothing.
-template<typename Point>
-bool encloses(const std::vector<Point> & polygon, double x, double y)
-{
-  bool inside = false;
-  for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
-    const Point & a = polygon[i];
-    const Point & b = polygon[j];
-    if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y)) {
-      inside = !inside;
-    }
-  }
-  return inside;
-}
 }  // namespace
 
 OutlineClearance::OutlineClearance(
@@ -82,9 +68,10 @@ OutlineClearance::OutlineClearance(
 
 double OutlineClearance::at(const velmora_sim_robot::PlanarPose & pose) const
 {
-  std::vector<Point> outline;
-  nav2_costmap_2d::transformFootprint(pose.x, pose.y, pose.yaw, footprint_, outline);
-  if (!std::all_of(outline.begin(), outline.end(), [this](const Point & p) {return onMap(p);}) ||
+  Collision::FootprintOutline outline;
+  outline.place({pose.x, pose.y, pose.yaw}, footprint_);
+  const auto & vertices = outline.vertices();
+  if (!std::all_of(vertices.begin(), vertices.end(), [this](const Vertex & v) {return onMap(v);}) ||
     enclosesLethalCell(outline))
   {
     return 0.0;
@@ -93,10 +80,10 @@ double OutlineClearance::at(const velmora_sim_robot::PlanarPose & pose) const
   if (std::isinf(distances_.front())) {
     return std::numeric_limits<double>::infinity();
   }
-  return std::max(0.0, nearestCentreAlongEdges(outline) - 0.5 * resolution_);
+  return std::max(0.0, nearestCentreAlongEdges(vertices) - 0.5 * resolution_);
 }
 
-bool OutlineClearance::onMap(const Point & point) const
+bool OutlineClearance::onMap(const Vertex & point) const
 {
   return point.x >= origin_x_ && point.y >= origin_y_ &&
          point.x < origin_x_ + size_x_ * resolution_ && point.y < origin_y_ + size_y_ * resolution_;
@@ -107,7 +94,7 @@ double OutlineClearance::storedDistance(long cell_x, long cell_y) const
   return distances_[static_cast<std::size_t>(cell_y) * size_x_ + static_cast<std::size_t>(cell_x)];
 }
 
-double OutlineClearance::centreDistance(const Point & point) const
+double OutlineClearance::centreDistance(const Vertex & point) const
 {
   // Cell coordinates in which the cell centres are whole numbers; points within half a cell of
   // the map's border take the border cells' values.
@@ -125,13 +112,14 @@ double OutlineClearance::centreDistance(const Point & point) const
   return (1.0 - ty) * bottom + ty * top;
 }
 
-bool OutlineClearance::enclosesLethalCell(const std::vector<Point> & outline) const
+bool OutlineClearance::enclosesLethalCell(const Collision::FootprintOutline & outline) const
 {
-  double min_x = outline.front().x;
+  const auto & vertices = outline.vertices();
+  double min_x = vertices.front().x;
   double max_x = min_x;
-  double min_y = outline.front().y;
+  double min_y = vertices.front().y;
   double max_y = min_y;
-  for (const Point & p : outline) {
+  for (const Vertex & p : vertices) {
     min_x = std::min(min_x, p.x);
     max_x = std::max(max_x, p.x);
     min_y = std::min(min_y, p.y);
@@ -143,8 +131,10 @@ bool OutlineClearance::enclosesLethalCell(const std::vector<Point> & outline) co
     };
   for (long y = cell(min_y, origin_y_); y <= cell(max_y, origin_y_); ++y) {
     for (long x = cell(min_x, origin_x_); x <= cell(max_x, origin_x_); ++x) {
+      // Inside the outline or on it.
       if (storedDistance(x, y) == 0.0 &&
-        encloses(outline, origin_x_ + (x + 0.5) * resolution_, origin_y_ + (y + 0.5) * resolution_))
+        outline.depthOf(origin_x_ + (x + 0.5) * resolution_, origin_y_ + (y + 0.5) * resolution_) >=
+        0.0)
       {
         return true;
       }
@@ -153,22 +143,19 @@ bool OutlineClearance::enclosesLethalCell(const std::vector<Point> & outline) co
   return false;
 }
 
-double OutlineClearance::nearestCentreAlongEdges(const std::vector<Point> & outline) const
+double OutlineClearance::nearestCentreAlongEdges(const std::vector<Vertex> & outline) const
 {
   const double step = 0.5 * resolution_;
   double nearest = std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i < outline.size(); ++i) {
     // Each edge is sampled from its start up to, not including, its end: the next edge's start.
-    const Point & a = outline[i];
-    const Point & b = outline[(i + 1) % outline.size()];
+    const Vertex & a = outline[i];
+    const Vertex & b = outline[(i + 1) % outline.size()];
     const double length = std::hypot(b.x - a.x, b.y - a.y);
     const int samples = std::max(1, static_cast<int>(std::ceil(length / step)));
     for (int k = 0; k < samples; ++k) {
       const double t = static_cast<double>(k) / samples;
-      Point sample;
-      sample.x = a.x + t * (b.x - a.x);
-      sample.y = a.y + t * (b.y - a.y);
-      nearest = std::min(nearest, centreDistance(sample));
+      nearest = std::min(nearest, centreDistance({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)}));
     }
   }
   return nearest;

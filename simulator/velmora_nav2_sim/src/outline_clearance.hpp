@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "collision/footprint_outline.hpp"
 #include "geometry_msgs/msg/point.hpp"
 #include "nav2_costmap_2d/costmap_2d.hpp"
 #include "velmora_sim_robot/planar_motion.hpp"
@@ -37,14 +38,14 @@ public:
   double at(const velmora_sim_robot::PlanarPose & pose) const;
 
 private:
-  using Point = geometry_msgs::msg::Point;
+  using Vertex = Collision::FootprintOutline::Vertex;
 
-  bool onMap(const Point & point) const;
+  bool onMap(const Vertex & point) const;
   // The distance from `point` to the nearest lethal cell centre, interpolated between cells.
-  double centreDistance(const Point & point) const;
-  bool enclosesLethalCell(const std::vector<Point> & outline) const;
+  double centreDistance(const Vertex & point) const;
+  bool enclosesLethalCell(const Collision::FootprintOutline & outline) const;
   // The smallest interpolated centre distance over samples every half cell along the edges.
-  double nearestCentreAlongEdges(const std::vector<Point> & outline) const;
+  double nearestCentreAlongEdges(const std::vector<Vertex> & outline) const;
   double storedDistance(long cell_x, long cell_y) const;
 
   std::vector<geometry_msgs::msg::Point> footprint_;

@@ -85,10 +85,9 @@ private:
   Point steeringPoint(double along) const;
   // The heading of the path's poses at the point `along` metres down the current leg.
   double posesHeading(double along) const;
-  // Sets reverse_ for the stretch of path from the point `from` to the point `target`, whose
-  // poses face `poses_heading`.
-  void chooseDirection(
-    const Point & from, const Point & target, double poses_heading, double bearing);
+  // Sets reverse_ for a stretch of path running in the direction `travel` (rad) whose poses face
+  // `poses_heading`.
+  void chooseDirection(double travel, double poses_heading);
   double cycleTime(const geometry_msgs::msg::PoseStamped & pose);
   double headingLaw(double error, double dt);
   void resetHeadingLaw();
